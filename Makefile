@@ -1,0 +1,46 @@
+# Tarnwick Uninstaller: build and test commands.
+#   make          build every preset (host, win32, win64)
+#   make test     set up the machine when needed, build, run every test
+#   make setup    install the packages the build and the tests need
+
+JOBS ?= 2
+TEST_ARCH = $(shell scripts/test-arch)
+JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+
+.PHONY: all build setup host win32 win64 test test-host test-wine clean
+
+all: build
+
+build: host win32 win64
+
+setup:
+	@scripts/setup
+
+host win32 win64:
+	@test -f build/$@/CMakeCache.txt || cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
+
+test: setup
+	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory test-host
+	@$(MAKE) --no-print-directory test-wine
+
+test-host:
+	ctest --preset host
+
+# The Wine tests, under code page 1252 and again under code page 932.
+test-wine:
+	@arch=$(TEST_ARCH); \
+	if [ "$$arch" != win32 ]; then \
+	  echo "note: this machine's kernel cannot run 32-bit x86 code, so the Wine tests"; \
+	  echo "      run the same sources built for x86-64 under 64-bit Wine (preset $$arch)."; \
+	fi; \
+	scripts/wine-session sh -c '\
+	  echo "== Wine tests ($$0), code page 1252 =="; \
+	  $(EN_ENV) ctest --preset $$0 || exit 1; \
+	  echo "== Wine tests ($$0), code page 932 =="; \
+	  $(JA_ENV) ctest --preset $$0' $$arch
+
+clean:
+	rm -rf build

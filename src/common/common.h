@@ -1,0 +1,53 @@
+// Shared helpers of every subsystem: the module instance, the process-wide
+// text buffer, bounded string copies and the double-byte-aware path helpers.
+// Nothing here shows a message or touches the file system.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+// TW_PROGRAM_TITLE: caption of every message box and of the progress
+// dialog, and the text inside the information block's marker.
+#include "common/title.h"
+
+// Number of elements of an array; refuses to compile on a pointer.
+template <typename T, size_t N>
+char (&CountOfHelper(T (&)[N]))[N];
+#define COUNTOF(a) (sizeof(CountOfHelper(a)))
+
+// The module instance handle. Set once by WinMain (tests set it to their
+// own module); read by every string, bitmap and dialog load.
+extern HINSTANCE g_hInstance;
+
+// The process-wide text buffer that receives string-table texts for log
+// status texts, questions and dialog texts. Written by LoadTextBuffer only.
+extern char g_textBuffer[256];
+
+// Loads string `id` of the module's string table into g_textBuffer and
+// returns the buffer. A missing string leaves the buffer empty.
+const char* LoadTextBuffer(UINT id);
+
+// Copies src into dst (cchDst bytes, at least 1). Returns non-zero if all
+// of it fit; otherwise dst holds the longest prefix that does not end in
+// half a double-byte character. Never writes past dst + cchDst.
+int CopyText(char* dst, size_t cchDst, const char* src);
+
+// Appends src to the text in dst (cchDst bytes); same contract as CopyText
+// for the appended part. A dst that is not terminated within cchDst is left
+// alone and the result is 0.
+int AppendText(char* dst, size_t cchDst, const char* src);
+
+// Returns the start of the last character of the text (a lead byte for a
+// double-byte character), or NULL for an empty text. Walks forward with
+// IsDBCSLeadByte, so a trail byte is never taken for a character of its own.
+const char* FindLastCharacter(const char* text);
+
+// True when the last character of the path is a single-byte backslash
+// (not the trail byte 0x5C of a double-byte character).
+int EndsWithBackslash(const char* path);
+
+// Makes sure a non-empty path ends in a backslash: when its last character
+// is not a single-byte backslash, appends one. An empty path stays empty.
+// path is a buffer of cchPath bytes. Returns non-zero on success, 0 when the
+// backslash does not fit (the path is then left unchanged).
+int AppendBackslash(char* path, size_t cchPath);

@@ -1,0 +1,7 @@
+// The launcher stage.
+
+#include "entry/entry.h"
+
+void LauncherStage()
+{
+}

@@ -1,0 +1,72 @@
+// The uninstall information: the block carried at the end of the executable
+// and the INI-format file that the launcher writes from it and the worker
+// reads. All file access goes through the Windows profile functions.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+#include "info/payload_core.h"
+
+// Section and key names of the uninstall information file.
+#define TW_SECTION_OPTIONS "Options"
+#define TW_SECTION_FILES "Files"
+#define TW_SECTION_GROUP "Group"
+#define TW_SECTION_GENERAL "General"
+#define TW_SECTION_REG_CURRENT_USER "Registry_CURRENT_USER"
+#define TW_SECTION_REG_CLASSES_ROOT "Registry_CLASSES_ROOT"
+#define TW_SECTION_REG_LOCAL_MACHINE "Registry_LOCAL_MACHINE"
+#define TW_SECTION_REG_USERS "Registry_USERS"
+#define TW_KEY_UNINSTALL_KEY "UninstallKey"
+#define TW_KEY_COMMON_GROUP "CommonGroup"
+#define TW_KEY_UNINST_FILE "UninstFile"
+#define TW_KEY_UNINST_SRC_PROCESS "UninstSrcProcess"
+
+// Buffer sizes of the values: list entries and UninstallKey are paths
+// (259 characters), UninstFile gets 500.
+#define TW_CCH_LIST_VALUE MAX_PATH
+#define TW_CCH_UNINST_FILE 500
+
+// Finds the information block in an open executable file: reads the whole
+// file, stores the offset at which the payload begins in *pOffset and
+// returns non-zero; returns 0 when there is no block or the file cannot be
+// read. The file position is back at the start of the file either way.
+int LocatePayload(HANDLE hFile, DWORD* pOffset);
+
+// Result of reading one string value.
+enum InfoRead {
+    INFO_EMPTY = 0,     // missing or empty: the default, and the end of a list
+    INFO_OK = 1,        // the whole value is in the buffer
+    INFO_TOO_LONG = 2   // longer than the buffer: the buffer holds its start,
+                        // cut at a character boundary, for display only
+};
+
+// Reads section/key of the file at infoPath into value (cchValue bytes).
+// Names compare without regard to case; the value comes trimmed of
+// surrounding blanks as the profile functions give it.
+InfoRead ReadInfoString(const char* infoPath, const char* section, const char* key,
+                        char* value, size_t cchValue);
+
+// Reads entry `index` of a numbered list (keys "0", "1", ...). INFO_EMPTY
+// ends the list: a gap in the numbering hides every later entry.
+InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index,
+                       char* value, size_t cchValue);
+
+// Calls visit(value, result, context) for entries 0, 1, ... of a numbered
+// list until the first empty one, or until visit returns 0. Each value is
+// read into a buffer of TW_CCH_LIST_VALUE bytes; an entry that does not fit
+// is passed with INFO_TOO_LONG and must not be acted on as a path.
+typedef int (*ListVisitor)(const char* value, InfoRead result, void* context);
+void ForEachListEntry(const char* infoPath, const char* section,
+                      ListVisitor visit, void* context);
+
+// The single keys with their defaults.
+InfoRead ReadUninstallKey(const char* infoPath, char* value, size_t cchValue); // ""
+int ReadCommonGroup(const char* infoPath);                                     // 0
+int ReadUninstSrcProcess(const char* infoPath);                                // -1
+InfoRead ReadUninstFile(const char* infoPath, char* value, size_t cchValue);   // ""
+
+// Writes General/UninstFile and General/UninstSrcProcess (decimal) into the
+// file; an existing General section is updated in place. Non-zero when both
+// were written.
+int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD processId);

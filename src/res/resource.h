@@ -1,0 +1,28 @@
+// Resource and control ids. The numbers are fixed: never renumber or reuse.
+#pragma once
+
+#define IDD_PROGRESS 100
+#define IDI_APP 101
+#define IDB_CURRENT 104
+#define IDB_DONE 105
+#define IDB_PENDING 106
+
+#define IDC_HEADING 1003
+#define IDC_APP_NAME 1004
+#define IDC_DETAIL_LOG 1005
+#define IDC_DETAIL 1007
+#define IDC_PHASE_FILES 1008
+#define IDC_PHASE_GROUPS 1009
+#define IDC_PHASE_REGISTRY 1010
+
+#define IDS_CANNOT_READ_INFO 1
+#define IDS_ERROR_READING_INFO 2
+#define IDS_CANNOT_RUN_WORKER 3
+#define IDS_CANNOT_INITIALIZE 4
+#define IDS_USE_CONTROL_PANEL 5
+#define IDS_FINISHED 6
+#define IDS_CLOSE 7
+#define IDS_DELETED 8
+#define IDS_FAILED_TO_DELETE 9
+#define IDS_DELETED_FROM_START_MENU 10
+#define IDS_CONFIRM_UNINSTALL 11

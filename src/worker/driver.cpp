@@ -1,0 +1,7 @@
+// The uninstall driver: the worker stage.
+
+#include "worker/worker.h"
+
+void WorkerStage(const char*)
+{
+}

@@ -1,0 +1,41 @@
+// The uninstall worker: the driver (the worker stage) and the removal
+// operations it calls. Removal operations never show a message and never
+// stop the run; each returns non-zero on success and 0 on failure.
+#pragma once
+
+#include <windows.h>
+
+// The worker stage: runs a whole uninstallation from the uninstall
+// information file at infoPath (the text after "/u").
+void WorkerStage(const char* infoPath);
+
+// Deletes one listed file (read-only attribute cleared first) together with
+// its help-index (.gid, .fts) or program-information (.pif) side files,
+// logging each side file that existed. Non-zero when the listed file itself
+// was deleted.
+int DeleteListedFile(const char* path);
+
+// True when path names an existing file system object that is not a
+// directory.
+int IsExistingFile(const char* path);
+
+// Removes a directory if it is empty (never recursive).
+int RemoveListedDirectory(const char* path);
+
+// Removes the empty program group `groupName` from the user's (commonGroup
+// 0) or the all-users Programs folder. A group whose title is a protected
+// Startup name is left alone and reported as success.
+int RemoveProgramGroup(int commonGroup, const char* groupName);
+
+// Deletes a registry key tree below root: keyPath itself, or, when
+// subkeyName is not NULL, only that subkey of keyPath.
+int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
+
+// Arranges for the file to be deleted at the next restart of the system.
+int ScheduleDeleteAtRestart(const char* path);
+
+// True on the NT family.
+int IsNtPlatform();
+
+// Windows 9x family: adds "NUL=<short path>" to [Rename] of WININIT.INI.
+int AddWininitDeletion(const char* path);
