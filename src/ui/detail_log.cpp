@@ -1,0 +1,75 @@
+// The detail log: every logged line, kept for the life of the process and
+// shown in the detail box of the progress dialog.
+//
+// The text lives in one heap block that grows with spare room, and the box
+// is brought up to date only before messages are handled (the only moments
+// anyone can see or read it). Re-setting the whole text on every line made
+// large uninstallations take time that grows with the square of the line
+// count.
+
+#include "ui/ui.h"
+#include "common/common.h"
+#include "res/resource.h"
+
+static char* s_logText = NULL;      // NUL-terminated; NULL before the first line
+static size_t s_cchLogText = 0;     // length of the text without terminator
+static size_t s_cbLogBlock = 0;     // size of the block
+static int s_boxIsStale = 0;        // lines added since the box was last set
+
+// Makes room for cbMore more bytes plus the terminator. Non-zero on success;
+// on failure the block and the text gathered so far stay as they were.
+static int ReserveLogSpace(size_t cbMore)
+{
+    size_t cbNeeded = s_cchLogText + cbMore + 1;
+    if (cbNeeded <= s_cbLogBlock)
+        return 1;
+    size_t cbNew = s_cbLogBlock < 4096 ? 4096 : s_cbLogBlock;
+    while (cbNew < cbNeeded)
+        cbNew *= 2;
+    void* block = s_logText == NULL
+        ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
+        : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
+    if (block == NULL)
+        return 0;
+    s_logText = (char*)block;
+    s_cbLogBlock = cbNew;
+    return 1;
+}
+
+void AppendDetailLog(const char* prefix, const char* item, const char* status)
+{
+    // A line that does not fit its buffer is cut at a character boundary,
+    // keeping room for the line end.
+    char line[2000];
+    line[0] = '\0';
+    const size_t cchBody = COUNTOF(line) - 2;
+    AppendText(line, cchBody, prefix);
+    AppendText(line, cchBody, " ");
+    AppendText(line, cchBody, item);
+    AppendText(line, cchBody, " ");
+    AppendText(line, cchBody, status);
+    AppendText(line, COUNTOF(line), "\r\n");
+
+    size_t cchLine = lstrlenA(line);
+    if (!ReserveLogSpace(cchLine))
+        return;
+    CopyMemory(s_logText + s_cchLogText, line, cchLine + 1);
+    s_cchLogText += cchLine;
+    s_boxIsStale = 1;
+}
+
+const char* GetDetailLogText()
+{
+    return s_logText != NULL ? s_logText : "";
+}
+
+void UpdateDetailBox()
+{
+    if (!s_boxIsStale || g_hProgressDlg == NULL)
+        return;
+    HWND hBox = GetDlgItem(g_hProgressDlg, IDC_DETAIL_LOG);
+    if (hBox == NULL)
+        return;
+    SetWindowTextA(hBox, GetDetailLogText());
+    s_boxIsStale = 0;
+}
