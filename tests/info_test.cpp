@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "common/common.h"
 #include "info/info.h"
@@ -87,4 +88,118 @@ TEST(LocatePayload, BuiltUninstallerDoesNotCarryTheMarker)
     std::string image = ReadFileBytes(self);
     size_t at = image.find(kMarker);
     EXPECT_EQ(std::string::npos, at);
+}
+
+namespace {
+
+std::string WriteInfo(const std::string& dir, const std::string& text)
+{
+    std::string path = dir + "uninst.ini";
+    WriteFileBytes(path, text);
+    return path;
+}
+
+std::vector<std::string> ReadList(const std::string& path, const char* section,
+                                  std::vector<InfoRead>* results = nullptr)
+{
+    struct Collect {
+        std::vector<std::string> values;
+        std::vector<InfoRead> results;
+    } collect;
+    ForEachListEntry(path.c_str(), section,
+        [](const char* value, InfoRead result, void* context) -> int {
+            Collect* c = static_cast<Collect*>(context);
+            c->values.push_back(value);
+            c->results.push_back(result);
+            return 1;
+        }, &collect);
+    if (results)
+        *results = collect.results;
+    return collect.values;
+}
+
+}  // namespace
+
+TEST(InfoFile, NumberedListsEndAtTheFirstGap)
+{
+    std::string dir = MakeSandboxDir("info-lists");
+    std::string path = WriteInfo(dir,
+        "[Files]\r\n0=C:\\App\\a.txt\r\n1=C:\\App\\Data\\\r\n3=C:\\App\\after-gap.txt\r\n"
+        "[group]\r\n0=  Sample Tools  \r\n1=\r\n2=C:\\never\r\n"
+        "[REGISTRY_CURRENT_USER]\r\n0=Software\\Sample\r\n");
+    EXPECT_EQ((std::vector<std::string>{ "C:\\App\\a.txt", "C:\\App\\Data\\" }),
+              ReadList(path, TW_SECTION_FILES));
+    // Names compare without regard to case; values come trimmed; an empty
+    // value ends the list like a missing one.
+    EXPECT_EQ((std::vector<std::string>{ "Sample Tools" }), ReadList(path, TW_SECTION_GROUP));
+    EXPECT_EQ((std::vector<std::string>{ "Software\\Sample" }),
+              ReadList(path, TW_SECTION_REG_CURRENT_USER));
+    EXPECT_TRUE(ReadList(path, TW_SECTION_REG_USERS).empty());
+    EXPECT_TRUE(ReadList(dir + "missing.ini", TW_SECTION_FILES).empty());
+}
+
+TEST(InfoFile, OverlongValuesAreReportedNotCut)
+{
+    std::string dir = MakeSandboxDir("info-long");
+    std::string exact = "C:\\" + std::string(256, 'x');              // 259 characters
+    std::string longer = "C:\\" + std::string(257, 'y');             // 260 characters
+    std::string huge = "C:\\" + std::string(5000, 'z');
+    std::string path = WriteInfo(dir, "[Files]\r\n0=" + exact + "\r\n1=" + longer + "\r\n2=" + huge +
+                                          "\r\n3=C:\\short.txt\r\n");
+    std::vector<InfoRead> results;
+    std::vector<std::string> values = ReadList(path, TW_SECTION_FILES, &results);
+    ASSERT_EQ(4u, values.size());
+    EXPECT_EQ(INFO_OK, results[0]);
+    EXPECT_EQ(exact, values[0]);
+    EXPECT_EQ(INFO_TOO_LONG, results[1]);
+    EXPECT_EQ(INFO_TOO_LONG, results[2]);
+    EXPECT_EQ(INFO_OK, results[3]);
+    EXPECT_EQ("C:\\short.txt", values[3]);
+    // The start handed along with a too-long result stays within the buffer.
+    EXPECT_EQ(259u, values[1].size());
+}
+
+TEST(InfoFile, SingleKeysAndTheirDefaults)
+{
+    std::string dir = MakeSandboxDir("info-keys");
+    std::string empty = WriteInfo(dir, "[Options]\r\n");
+    char value[TW_CCH_UNINST_FILE] = "junk";
+    EXPECT_EQ(INFO_EMPTY, ReadUninstallKey(empty.c_str(), value, MAX_PATH));
+    EXPECT_STREQ("", value);
+    EXPECT_EQ(0, ReadCommonGroup(empty.c_str()));
+    EXPECT_EQ(-1, ReadUninstSrcProcess(empty.c_str()));
+    EXPECT_EQ(INFO_EMPTY, ReadUninstFile(empty.c_str(), value, COUNTOF(value)));
+
+    std::string full = dir + "full.ini";
+    WriteFileBytes(full, "[options]\r\nuninstallkey = SampleApp\r\n[Group]\r\nCommonGroup=1\r\n"
+                         "[General]\r\nUninstFile=C:\\App\\twuninst.exe\r\nUninstSrcProcess=1234\r\n");
+    EXPECT_EQ(INFO_OK, ReadUninstallKey(full.c_str(), value, MAX_PATH));
+    EXPECT_STREQ("SampleApp", value);
+    EXPECT_EQ(1, ReadCommonGroup(full.c_str()));
+    EXPECT_EQ(1234, ReadUninstSrcProcess(full.c_str()));
+    EXPECT_EQ(INFO_OK, ReadUninstFile(full.c_str(), value, COUNTOF(value)));
+    EXPECT_STREQ("C:\\App\\twuninst.exe", value);
+}
+
+TEST(InfoFile, LauncherKeysUpdateAnExistingGeneralSectionInPlace)
+{
+    std::string dir = MakeSandboxDir("info-write");
+    std::string path = WriteInfo(dir,
+        "[Options]\r\nUninstallKey=SampleApp\r\n[General]\r\nUninstFile=old\r\nOther=kept\r\n"
+        "[Files]\r\n0=C:\\App\\a.txt\r\n");
+    ASSERT_NE(0, WriteLauncherKeys(path.c_str(), "C:\\Program Files\\Sample\\twuninst.exe", 4242));
+    std::string text = ReadFileBytes(path);
+    // One General section, updated where it stood, before [Files].
+    size_t general = text.find("[General]");
+    ASSERT_NE(std::string::npos, general);
+    EXPECT_EQ(std::string::npos, text.find("[General]", general + 1));
+    size_t files = text.find("[Files]");
+    size_t file = text.find("UninstFile=C:\\Program Files\\Sample\\twuninst.exe");
+    size_t pid = text.find("UninstSrcProcess=4242");
+    EXPECT_LT(general, file);
+    EXPECT_LT(general, pid);
+    EXPECT_LT(file, files);
+    EXPECT_LT(pid, files);
+    EXPECT_NE(std::string::npos, text.find("Other=kept"));
+    EXPECT_EQ(4242, ReadUninstSrcProcess(path.c_str()));
 }
