@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <string.h>
 
 #include "common/common.h"
 #include "info/info.h"
@@ -155,8 +156,12 @@ TEST(InfoFile, OverlongValuesAreReportedNotCut)
     EXPECT_EQ(INFO_TOO_LONG, results[2]);
     EXPECT_EQ(INFO_OK, results[3]);
     EXPECT_EQ("C:\\short.txt", values[3]);
-    // The start handed along with a too-long result stays within the buffer.
-    EXPECT_EQ(259u, values[1].size());
+    // A too-long entry is handed on whole, never as a shorter path.
+    EXPECT_EQ(longer, values[1]);
+    EXPECT_EQ(huge, values[2]);
+    char cut[MAX_PATH];
+    EXPECT_EQ(INFO_TOO_LONG, ReadListEntry(path.c_str(), TW_SECTION_FILES, 1, cut, COUNTOF(cut)));
+    EXPECT_EQ(259u, strlen(cut));
 }
 
 TEST(InfoFile, SingleKeysAndTheirDefaults)

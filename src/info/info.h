@@ -53,9 +53,9 @@ InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index
                        char* value, size_t cchValue);
 
 // Calls visit(value, result, context) for entries 0, 1, ... of a numbered
-// list until the first empty one, or until visit returns 0. Each value is
-// read into a buffer of TW_CCH_LIST_VALUE bytes; an entry that does not fit
-// is passed with INFO_TOO_LONG and must not be acted on as a path.
+// list until the first empty one, or until visit returns 0. A value that
+// fits a path buffer (TW_CCH_LIST_VALUE) comes with INFO_OK; a longer one is
+// passed whole with INFO_TOO_LONG and must never be acted on as a path.
 typedef int (*ListVisitor)(const char* value, InfoRead result, void* context);
 void ForEachListEntry(const char* infoPath, const char* section,
                       ListVisitor visit, void* context);

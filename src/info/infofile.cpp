@@ -3,28 +3,53 @@
 
 #include "info/info.h"
 #include "common/common.h"
+#include "common/guard.h"
 
+
+// Reads a value whole into a heap block that grows until the value fits,
+// so that a value that fills a caller's buffer exactly can be told from a
+// longer one (the profile functions report both as "size minus one").
+// Returns the block (caller frees with HeapFree) or NULL when memory runs
+// out; a value beyond the largest block comes back cut.
+static char* ReadWholeValue(const char* infoPath, const char* section, const char* key)
+{
+    const DWORD kLargest = 1024 * 1024;
+    DWORD cbBlock = 1024;
+    char* block = NULL;
+    for (;;) {
+        void* grown = block == NULL ? HeapAlloc(GetProcessHeap(), 0, cbBlock)
+                                    : HeapReAlloc(GetProcessHeap(), 0, block, cbBlock);
+        if (grown == NULL) {
+            if (block != NULL)
+                HeapFree(GetProcessHeap(), 0, block);
+            return NULL;
+        }
+        block = (char*)grown;
+        DWORD cch = GetPrivateProfileStringA(section, key, "", block, cbBlock, infoPath);
+        if (cch + 1 < cbBlock || cbBlock >= kLargest)
+            return block;
+        cbBlock *= 2;
+    }
+}
+
+// Classifies a whole value against the caller's buffer and copies it there
+// (cut at a character boundary when it does not fit).
+static InfoRead StoreValue(const char* whole, char* value, size_t cchValue)
+{
+    if (cchValue == 0)
+        return INFO_TOO_LONG;
+    if (whole == NULL || whole[0] == '\0') {
+        value[0] = '\0';
+        return INFO_EMPTY;
+    }
+    return CopyText(value, cchValue, whole) ? INFO_OK : INFO_TOO_LONG;
+}
 
 InfoRead ReadInfoString(const char* infoPath, const char* section, const char* key,
                         char* value, size_t cchValue)
 {
-    // Read into a buffer well beyond any valid value, so that a value that
-    // exactly fills the caller's buffer can be told from a longer one (the
-    // profile functions report both as "buffer size minus one").
-    char wide[2048];
-    DWORD cch = GetPrivateProfileStringA(section, key, "", wide, COUNTOF(wide), infoPath);
-    if (cchValue == 0)
-        return INFO_TOO_LONG;
-    if (cch == 0 || wide[0] == '\0') {
-        value[0] = '\0';
-        return INFO_EMPTY;
-    }
-    if (cch >= COUNTOF(wide) - 1 || cch >= cchValue) {
-        CopyText(value, cchValue, wide);
-        return INFO_TOO_LONG;
-    }
-    CopyText(value, cchValue, wide);
-    return INFO_OK;
+    HeapGuard whole(ReadWholeValue(infoPath, section, key));
+    return StoreValue((const char*)whole.Get(), value, cchValue);
 }
 
 InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index,
@@ -40,10 +65,16 @@ void ForEachListEntry(const char* infoPath, const char* section,
 {
     char value[TW_CCH_LIST_VALUE];
     for (unsigned index = 0;; ++index) {
-        InfoRead result = ReadListEntry(infoPath, section, index, value, COUNTOF(value));
+        char key[16];
+        wsprintfA(key, "%u", index);
+        HeapGuard whole(ReadWholeValue(infoPath, section, key));
+        InfoRead result = StoreValue((const char*)whole.Get(), value, COUNTOF(value));
         if (result == INFO_EMPTY)
             return;
-        if (!visit(value, result, context))
+        // An entry too long for its buffer is handed on whole, so that the
+        // visitor can tell what it is without ever using it as a path.
+        const char* text = result == INFO_OK ? value : (const char*)whole.Get();
+        if (!visit(text, result, context))
             return;
     }
 }

@@ -1,7 +1,321 @@
-// The uninstall driver: the worker stage.
+// The uninstall driver: the worker stage. Asks the user, shows the progress
+// dialog, runs the files, program-group and registry phases, waits for the
+// user to close the finished dialog, releases the launcher and removes the
+// last traces. The removals themselves live in one file per operation.
 
 #include "worker/worker.h"
+#include "common/common.h"
+#include "common/guard.h"
+#include "info/info.h"
+#include "ui/ui.h"
+#include "res/resource.h"
 
-void WorkerStage(const char*)
+#include <commctrl.h>
+
+#define TW_UNINSTALL_ROOT "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+#define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
+#define TW_WORKER_COPY_NAME "twuninst.bin"
+
+// Every phase stays on screen at least this long, so the user can follow it.
+static const DWORD kMinimumPhaseMs = 1000;
+
+// The three indicator pictures.
+struct PhasePictures {
+    HBITMAP done;
+    HBITMAP current;
+    HBITMAP pending;
+};
+
+// Directories named by the files list, removed in list order at the very end.
+struct PendingDirectories {
+    char (*paths)[MAX_PATH];
+    size_t count;
+    size_t capacity;
+};
+
+// Appends a copy of path (which fits MAX_PATH). Non-zero on success.
+static int AddPendingDirectory(PendingDirectories* list, const char* path)
 {
+    if (list->count == list->capacity) {
+        size_t capacity = list->capacity == 0 ? 16 : list->capacity * 2;
+        void* grown = list->paths == NULL
+            ? HeapAlloc(GetProcessHeap(), 0, capacity * MAX_PATH)
+            : HeapReAlloc(GetProcessHeap(), 0, list->paths, capacity * MAX_PATH);
+        if (grown == NULL)
+            return 0;
+        list->paths = (char (*)[MAX_PATH])grown;
+        list->capacity = capacity;
+    }
+    CopyText(list->paths[list->count], MAX_PATH, path);
+    ++list->count;
+    return 1;
+}
+
+static void SetPhasePicture(int indicatorId, HBITMAP hbm)
+{
+    SendDlgItemMessageA(g_hProgressDlg, indicatorId, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)hbm);
+}
+
+// Keeps the dialog alive until the phase has lasted its minimum time. The
+// difference is unsigned, so a wrap of the tick count does no harm.
+static void WaitOutPhase(DWORD phaseStart)
+{
+    while (GetTickCount() - phaseStart < kMinimumPhaseMs)
+        PumpMessages(g_hProgressDlg);
+}
+
+// Ends one phase and starts the next: done picture for the finished phase,
+// current picture for the next one (none after the last). Returns the new
+// phase start time.
+static DWORD ChangePhase(DWORD phaseStart, const PhasePictures& pictures,
+                         int finishedId, int nextId)
+{
+    WaitOutPhase(phaseStart);
+    SetPhasePicture(finishedId, pictures.done);
+    if (nextId != 0)
+        SetPhasePicture(nextId, pictures.current);
+    PumpMessages(g_hProgressDlg);
+    return GetTickCount();
+}
+
+static const char* StatusText(int succeeded)
+{
+    return LoadTextBuffer(succeeded ? IDS_DELETED : IDS_FAILED_TO_DELETE);
+}
+
+static int VisitFileEntry(const char* value, InfoRead result, void* context)
+{
+    PendingDirectories* pending = (PendingDirectories*)context;
+    if (result == INFO_TOO_LONG) {
+        // Never act on a path cut short into another one: a file gets its
+        // line as not deleted, a directory is left where it is.
+        if (!EndsWithBackslash(value))
+            AppendDetailLog("", value, StatusText(0));
+        return 1;
+    }
+    if (EndsWithBackslash(value)) {
+        AddPendingDirectory(pending, value);
+        return 1;
+    }
+    int deleted = DeleteListedFile(value);
+    AppendDetailLog("", value, StatusText(deleted));
+    return 1;
+}
+
+struct GroupPhase {
+    int commonGroup;
+};
+
+static int VisitGroupEntry(const char* value, InfoRead result, void* context)
+{
+    const GroupPhase* phase = (const GroupPhase*)context;
+    if (result == INFO_TOO_LONG)
+        return 1;
+    if (RemoveProgramGroup(phase->commonGroup, value))
+        AppendDetailLog("", value, LoadTextBuffer(IDS_DELETED));
+    return 1;
+}
+
+struct RegistryPhase {
+    HKEY root;
+    const char* prefix;
+};
+
+static int VisitRegistryEntry(const char* value, InfoRead result, void* context)
+{
+    const RegistryPhase* phase = (const RegistryPhase*)context;
+    int deleted = result == INFO_OK && DeleteRegistryTree(phase->root, value, NULL);
+    AppendDetailLog(phase->prefix, value, StatusText(deleted));
+    return 1;
+}
+
+// Reads the entry's DisplayName into displayName (cchDisplayName bytes).
+// A name longer than the buffer is cut at a character boundary; a missing
+// or non-text value gives an empty name.
+static void ReadDisplayName(HKEY hEntry, char* displayName, size_t cchDisplayName)
+{
+    displayName[0] = '\0';
+    DWORD type = 0;
+    DWORD cb = (DWORD)cchDisplayName;
+    LONG rc = RegQueryValueExA(hEntry, "DisplayName", NULL, &type, (BYTE*)displayName, &cb);
+    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        // Registry strings may arrive without their terminator.
+        displayName[cb < cchDisplayName ? cb : cchDisplayName - 1] = '\0';
+        return;
+    }
+    displayName[0] = '\0';
+    if (rc != ERROR_MORE_DATA || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return;
+    HeapGuard whole(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cb + 1));
+    if (whole.Get() == NULL)
+        return;
+    if (RegQueryValueExA(hEntry, "DisplayName", NULL, &type, (BYTE*)whole.Get(), &cb) == ERROR_SUCCESS)
+        CopyText(displayName, cchDisplayName, (const char*)whole.Get());
+}
+
+// True when the worker runs from the temporary copy that a launcher made,
+// the only executable it may schedule for deletion.
+static int IsRunningFromWorkerCopy(const char* ownPath)
+{
+    char copyPath[MAX_PATH];
+    DWORD cch = GetTempPathA(COUNTOF(copyPath), copyPath);
+    if (cch == 0 || cch >= COUNTOF(copyPath))
+        return 0;
+    if (!AppendBackslash(copyPath, COUNTOF(copyPath)) ||
+        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME))
+        return 0;
+    if (lstrcmpiA(ownPath, copyPath) == 0)
+        return 1;
+    // The two may name the same file in long and short forms.
+    char ownShort[MAX_PATH];
+    char copyShort[MAX_PATH];
+    DWORD cchOwn = GetShortPathNameA(ownPath, ownShort, COUNTOF(ownShort));
+    DWORD cchCopy = GetShortPathNameA(copyPath, copyShort, COUNTOF(copyShort));
+    return cchOwn > 0 && cchOwn < COUNTOF(ownShort) && cchCopy > 0 && cchCopy < COUNTOF(copyShort) &&
+           lstrcmpiA(ownShort, copyShort) == 0;
+}
+
+// Releases the launcher and waits until its process has ended, so that its
+// executable can be deleted.
+static void SynchroniseWithLauncher(int launcherProcessId)
+{
+    HandleGuard hEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, TW_SYNC_EVENT));
+    if (hEvent.Get() != NULL)
+        SetEvent(hEvent.Get());
+    hEvent.Close();
+
+    if (launcherProcessId == -1)
+        return;
+    HandleGuard hLauncher(OpenProcess(SYNCHRONIZE, FALSE, (DWORD)launcherProcessId));
+    if (hLauncher.Get() != NULL)
+        WaitForSingleObject(hLauncher.Get(), INFINITE);
+}
+
+// Shows the question with the display name. Non-zero when the user said Yes.
+static int ConfirmUninstall(const char* displayName)
+{
+    // wsprintfA writes at most 1024 characters and a terminator.
+    char question[1025];
+    wsprintfA(question, LoadTextBuffer(IDS_CONFIRM_UNINSTALL), displayName);
+    return MessageBoxA(NULL, question, TW_PROGRAM_TITLE,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+// Runs the three phases in the progress dialog and the finished state.
+// Returns non-zero when the user closed the finished dialog.
+static int RunPhases(const char* infoPath, const char* displayName,
+                     const PhasePictures& pictures, PendingDirectories* pending)
+{
+    g_hProgressDlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
+                                        ProgressDialogProc, 0);
+    // Without a dialog the finished state could never be closed: nothing is
+    // removed, and the run goes on with the synchronisation.
+    if (g_hProgressDlg == NULL)
+        return 0;
+    SetDlgItemTextA(g_hProgressDlg, IDC_APP_NAME, displayName);
+    SetPhasePicture(IDC_PHASE_FILES, pictures.pending);
+    SetPhasePicture(IDC_PHASE_GROUPS, pictures.pending);
+    SetPhasePicture(IDC_PHASE_REGISTRY, pictures.pending);
+    SetPhasePicture(IDC_PHASE_FILES, pictures.current);
+    AnimateShow(g_hProgressDlg, 200, AW_ACTIVATE | AW_CENTER);
+    ShowWindow(g_hProgressDlg, SW_SHOW);
+    DWORD phaseStart = GetTickCount();
+
+    ForEachListEntry(infoPath, TW_SECTION_FILES, VisitFileEntry, pending);
+    phaseStart = ChangePhase(phaseStart, pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
+
+    GroupPhase groups = { ReadCommonGroup(infoPath) };
+    ForEachListEntry(infoPath, TW_SECTION_GROUP, VisitGroupEntry, &groups);
+    phaseStart = ChangePhase(phaseStart, pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
+
+    static const struct {
+        const char* section;
+        HKEY root;
+        const char* prefix;
+    } kRegistryLists[] = {
+        { TW_SECTION_REG_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER \\" },
+        { TW_SECTION_REG_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT \\" },
+        { TW_SECTION_REG_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE \\" },
+        { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS \\" },
+    };
+    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
+        RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix };
+        ForEachListEntry(infoPath, kRegistryLists[i].section, VisitRegistryEntry, &phase);
+    }
+    ChangePhase(phaseStart, pictures, IDC_PHASE_REGISTRY, 0);
+
+    g_finished = 1;
+    HWND hClose = GetDlgItem(g_hProgressDlg, IDOK);
+    SetWindowTextA(hClose, LoadTextBuffer(IDS_CLOSE));
+    ShowWindow(hClose, SW_SHOW);
+    ShowWindow(GetDlgItem(g_hProgressDlg, IDC_DETAIL), SW_SHOW);
+    SetDlgItemTextA(g_hProgressDlg, IDC_HEADING, LoadTextBuffer(IDS_FINISHED));
+    RunDialogMessageLoop();
+    return 1;
+}
+
+void WorkerStage(const char* infoPath)
+{
+    PendingDirectories pending = { NULL, 0, 0 };
+    PhasePictures pictures;
+    pictures.done = CreateMappedBitmap(g_hInstance, IDB_DONE, 0, NULL, 0);
+    pictures.current = CreateMappedBitmap(g_hInstance, IDB_CURRENT, 0, NULL, 0);
+    pictures.pending = CreateMappedBitmap(g_hInstance, IDB_PENDING, 0, NULL, 0);
+
+    // Only a file that a launcher wrote (it carries the launcher's keys) is
+    // ours to delete; a path typed by hand after /u must survive.
+    char uninstFile[TW_CCH_UNINST_FILE];
+    InfoRead uninstFileRead = ReadUninstFile(infoPath, uninstFile, COUNTOF(uninstFile));
+    const int launcherProcessId = ReadUninstSrcProcess(infoPath);
+    const int isLauncherFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
+
+    int completed = 0;
+    int waitForLauncher = 1;
+    char uninstallKey[MAX_PATH];
+    char entryPath[MAX_PATH];
+    InfoRead keyRead = ReadUninstallKey(infoPath, uninstallKey, COUNTOF(uninstallKey));
+    KeyGuard hEntry;
+    if (keyRead != INFO_OK ||
+        !CopyText(entryPath, COUNTOF(entryPath), TW_UNINSTALL_ROOT "\\") ||
+        !AppendText(entryPath, COUNTOF(entryPath), uninstallKey) ||
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, entryPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE, NULL, hEntry.Out(), NULL) != ERROR_SUCCESS) {
+        ShowErrorMessage(IDS_CANNOT_INITIALIZE);
+        waitForLauncher = 0;
+    } else {
+        char displayName[200];
+        ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
+        RegCloseKey(hEntry.Detach());
+        if (!ConfirmUninstall(displayName))
+            waitForLauncher = 0;
+        else
+            completed = RunPhases(infoPath, displayName, pictures, &pending);
+    }
+
+    // The launcher's identifier goes with its file on the paths that end
+    // early: then the worker does not wait for it.
+    if (!waitForLauncher && isLauncherFile)
+        DeleteFileA(infoPath);
+    SynchroniseWithLauncher(waitForLauncher ? launcherProcessId : -1);
+
+    if (completed) {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
+        if (uninstFileRead == INFO_OK)
+            DeleteFileA(uninstFile);
+        for (size_t i = 0; i < pending.count; ++i)
+            RemoveListedDirectory(pending.paths[i]);
+    }
+
+    char ownPath[TW_CCH_UNINST_FILE];
+    DWORD cchOwn = GetModuleFileNameA(NULL, ownPath, COUNTOF(ownPath));
+    if (cchOwn > 0 && cchOwn < COUNTOF(ownPath) && IsRunningFromWorkerCopy(ownPath))
+        ScheduleDeleteAtRestart(ownPath);
+    if (isLauncherFile)
+        DeleteFileA(infoPath);
+
+    if (pending.paths != NULL)
+        HeapFree(GetProcessHeap(), 0, pending.paths);
+    DeleteObject(pictures.done);
+    DeleteObject(pictures.current);
+    DeleteObject(pictures.pending);
 }
