@@ -16,6 +16,13 @@ enum Stage {
 // unchanged.
 Stage ClassifyCommandLine(const char* cmdLine, const char** pPath);
 
+// Returns the part of a process command line (GetCommandLineA) that follows
+// the program name: the name is skipped up to and including its closing
+// quote when the line starts with one, otherwise up to the first character
+// not above the blank; then every character not above the blank. Trailing
+// blanks and quotes stay. Never returns NULL for a non-NULL line.
+const char* SkipProgramName(const char* commandLine);
+
 // The launcher stage: extracts the information block into a file in the
 // temporary directory, starts the temporary copy as the worker and waits
 // until the worker signals that it is done.

@@ -1,10 +1,33 @@
-// The process entry: records the module instance and picks the stage.
+// The process entry: records the module instance, picks the stage from the
+// command line, and otherwise sends the user to the Control Panel.
 
 #include "common/common.h"
 #include "entry/entry.h"
+#include "res/resource.h"
+#include "worker/worker.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     g_hInstance = hInstance;
+
+    // The startup code's idea of the text after the program name differs
+    // between runtimes (quotes, bytes above 0x7F), so take it from the
+    // process command line ourselves.
+    const char* path = NULL;
+    switch (ClassifyCommandLine(SkipProgramName(GetCommandLineA()), &path)) {
+    case STAGE_LAUNCHER:
+        LauncherStage();
+        break;
+    case STAGE_WORKER:
+        WorkerStage(path);
+        break;
+    case STAGE_ASK_CONTROL_PANEL:
+        LoadTextBuffer(IDS_USE_CONTROL_PANEL);
+        if (MessageBoxA(NULL, g_textBuffer, TW_PROGRAM_TITLE,
+                        MB_YESNO | MB_ICONWARNING | MB_TASKMODAL) == IDYES)
+            WinExec("control.exe", SW_SHOWNORMAL);
+        break;
+    }
+    // The exit code is 0 whatever happened.
     return 0;
 }

@@ -15,6 +15,8 @@ static char* s_logText = NULL;      // NUL-terminated; NULL before the first lin
 static size_t s_cchLogText = 0;     // length of the text without terminator
 static size_t s_cbLogBlock = 0;     // size of the block
 static int s_boxIsStale = 0;        // lines added since the box was last set
+static HWND s_hFilledBox = NULL;    // the box that was last set; a new dialog
+                                    // starts with an empty box of its own
 
 // Makes room for cbMore more bytes plus the terminator. Non-zero on success;
 // on failure the block and the text gathered so far stay as they were.
@@ -23,9 +25,17 @@ static int ReserveLogSpace(size_t cbMore)
     size_t cbNeeded = s_cchLogText + cbMore + 1;
     if (cbNeeded <= s_cbLogBlock)
         return 1;
+    if (cbNeeded < s_cchLogText)
+        return 0;
     size_t cbNew = s_cbLogBlock < 4096 ? 4096 : s_cbLogBlock;
-    while (cbNew < cbNeeded)
+    while (cbNew < cbNeeded) {
+        // Doubling must not wrap round; near the top ask for the exact size.
+        if (cbNew > ((size_t)-1) / 2) {
+            cbNew = cbNeeded;
+            break;
+        }
         cbNew *= 2;
+    }
     void* block = s_logText == NULL
         ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
         : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
@@ -65,11 +75,14 @@ const char* GetDetailLogText()
 
 void UpdateDetailBox()
 {
-    if (!s_boxIsStale || g_hProgressDlg == NULL)
+    if (g_hProgressDlg == NULL)
         return;
     HWND hBox = GetDlgItem(g_hProgressDlg, IDC_DETAIL_LOG);
     if (hBox == NULL)
         return;
+    if (!s_boxIsStale && hBox == s_hFilledBox)
+        return;
     SetWindowTextA(hBox, GetDetailLogText());
+    s_hFilledBox = hBox;
     s_boxIsStale = 0;
 }

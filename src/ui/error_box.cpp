@@ -1,0 +1,15 @@
+// The modal error box: a string-table text under the program title.
+
+#include "ui/ui.h"
+#include "common/common.h"
+
+void ShowErrorMessage(UINT id)
+{
+    char text[1000];
+    if (LoadStringA(g_hInstance, id, text, COUNTOF(text)) <= 0)
+        text[0] = '\0';
+    // The box's own loop handles the dialog's messages; the detail box
+    // must be current for them as for every other loop.
+    UpdateDetailBox();
+    MessageBoxA(g_hProgressDlg, text, TW_PROGRAM_TITLE, MB_OK | MB_ICONERROR);
+}
