@@ -1,0 +1,279 @@
+// The command line: the text after the program name, the stage it selects,
+// and the real executable asking for the Control Panel when started without
+// a switch it knows.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+#include <string>
+#include <vector>
+
+#include "common/common.h"
+#include "entry/entry.h"
+#include "res/resource.h"
+#include "test_support.h"
+
+namespace {
+
+struct ClassifyCase {
+    const char* name;
+    const char* cmdLine;
+    Stage stage;
+    const char* path;   // expected path for STAGE_WORKER
+};
+
+const ClassifyCase kClassifyCases[] = {
+    { "launcher switch", "/s", STAGE_LAUNCHER, NULL },
+    { "launcher switch with trailing text", "/s anything", STAGE_LAUNCHER, NULL },
+    { "launcher switch glued to text", "/sX", STAGE_LAUNCHER, NULL },
+    { "worker with a path holding a blank", "/uC:\\Temp\\a b.ini", STAGE_WORKER, "C:\\Temp\\a b.ini" },
+    { "worker path kept with blank and quotes", "/u \"C:\\x.ini\" ", STAGE_WORKER, " \"C:\\x.ini\" " },
+    { "worker switch alone", "/u", STAGE_WORKER, "" },
+    { "unknown switch", "/x", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "one character", "s", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "slash alone", "/", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "empty", "", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "upper-case launcher switch", "/S", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "upper-case worker switch", "/UC:\\Temp\\a.ini", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "dash instead of slash", "-s", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "leading blank", " /s", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "switch letters reversed", "s/", STAGE_ASK_CONTROL_PANEL, NULL },
+};
+
+TEST(ClassifyCommandLine, FollowsTheSwitchRules)
+{
+    for (const ClassifyCase& c : kClassifyCases) {
+        SCOPED_TRACE(c.name);
+        const char* path = "untouched";
+        Stage stage = ClassifyCommandLine(c.cmdLine, &path);
+        EXPECT_EQ(c.stage, stage);
+        if (c.stage == STAGE_WORKER) {
+            EXPECT_STREQ(c.path, path);
+            // The path is the caller's own text from the third character on.
+            EXPECT_EQ(c.cmdLine + 2, path);
+        } else {
+            EXPECT_STREQ("untouched", path);
+        }
+    }
+}
+
+struct SkipCase {
+    const char* name;
+    const char* commandLine;
+    const char* rest;
+};
+
+const SkipCase kSkipCases[] = {
+    { "plain name", "twuninst.exe /s", "/s" },
+    { "plain name, several blanks", "twuninst.exe   /s", "/s" },
+    { "tab and blank after the name", "twuninst.exe\t /uC:\\a.ini", "/uC:\\a.ini" },
+    { "quoted name with a blank", "\"C:\\Program Files\\App\\twuninst.exe\" /s", "/s" },
+    { "quoted name glued to the switch", "\"C:\\App\\twuninst.exe\"/uX", "/uX" },
+    { "trailing blanks and quotes kept", "a.exe /uC:\\a b.ini \" ", "/uC:\\a b.ini \" " },
+    { "name only", "twuninst.exe", "" },
+    { "quoted name only", "\"twuninst.exe\"", "" },
+    { "unterminated quote", "\"C:\\App\\twuninst.exe /s", "" },
+    { "bytes above 0x7F belong to the name", "C:\\\x95\x5C\\\xE9t\xE9.exe /s", "/s" },
+    { "empty", "", "" },
+};
+
+TEST(SkipProgramName, LeavesTheTextAfterTheName)
+{
+    for (const SkipCase& c : kSkipCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_STREQ(c.rest, SkipProgramName(c.commandLine));
+    }
+}
+
+TEST(SkipProgramName, StepsOverDoubleByteCharactersInQuotes)
+{
+    if (!IsCodePage932())
+        GTEST_SKIP() << "needs code page 932";
+    // "C:\表\x.exe" quoted: 表 is 95 5C, its trail byte looks like a backslash.
+    EXPECT_STREQ("/s", SkipProgramName("\"C:\\\x95\x5C\\x.exe\" /s"));
+    // A lead byte right before the closing quote takes the quote as its
+    // trail byte only when the quote is a valid trail; 0x22 never is, but a
+    // lead byte at the very end must not run past the terminator.
+    EXPECT_STREQ("", SkipProgramName("\"C:\\\x95"));
+}
+
+// --- The real executable, started the way a user would start it. ---
+
+// Text of string 5 as the user must read it.
+const char kControlPanelEnglish[] =
+    "Uninstaller must be run from Control Panel.\nDo you want to open Control Panel now?";
+// "アンインストールは、コントロールパネルの「アプリケーションの追加と削除」から
+// 行なってください。\n今すぐコントロールパネルを開きますか？" in Shift-JIS.
+const char kControlPanelJapanese[] =
+    "\x83\x41\x83\x93\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B"
+    "\x82\xCD\x81\x41\x83\x52\x83\x93\x83\x67\x83\x8D\x81\x5B\x83\x8B"
+    "\x83\x70\x83\x6C\x83\x8B\x82\xCC\x81\x75\x83\x41\x83\x76\x83\x8A"
+    "\x83\x50\x81\x5B\x83\x56\x83\x87\x83\x93\x82\xCC\x92\xC7\x89\xC1"
+    "\x82\xC6\x8D\xED\x8F\x9C\x81\x76\x82\xA9\x82\xE7\x8D\x73\x82\xC8"
+    "\x82\xC1\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42\n\x8D"
+    "\xA1\x82\xB7\x82\xAE\x83\x52\x83\x93\x83\x67\x83\x8D\x81\x5B\x83"
+    "\x8B\x83\x70\x83\x6C\x83\x8B\x82\xF0\x8A\x4A\x82\xAB\x82\xDC\x82"
+    "\xB7\x82\xA9\x81\x48";
+
+struct FindBoxData {
+    DWORD pid;
+    HWND hwnd;
+};
+
+BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
+{
+    FindBoxData* data = (FindBoxData*)lParam;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "", caption[128] = "";
+    GetClassNameA(hwnd, cls, COUNTOF(cls));
+    GetWindowTextA(hwnd, caption, COUNTOF(caption));
+    if (pid == data->pid && lstrcmpA(cls, "#32770") == 0 && lstrcmpA(caption, TW_PROGRAM_TITLE) == 0 &&
+        IsWindowVisible(hwnd)) {
+        data->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForBox(DWORD pid, HANDLE hProcess)
+{
+    for (int i = 0; i < 600; ++i) {
+        FindBoxData data = { pid, NULL };
+        EnumWindows(FindBoxProc, (LPARAM)&data);
+        if (data.hwnd != NULL)
+            return data.hwnd;
+        if (WaitForSingleObject(hProcess, 50) == WAIT_OBJECT_0)
+            return NULL;
+    }
+    return NULL;
+}
+
+// Children of `parentPid` whose program is control.exe.
+std::vector<DWORD> FindControlPanels(DWORD parentPid)
+{
+    std::vector<DWORD> found;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return found;
+    PROCESSENTRY32 pe;
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
+        if (pe.th32ParentProcessID == parentPid && lstrcmpiA(pe.szExeFile, "control.exe") == 0)
+            found.push_back(pe.th32ProcessID);
+    }
+    CloseHandle(snap);
+    return found;
+}
+
+struct QuestionRun {
+    bool boxFound = false;
+    std::string text;
+    bool hasYes = false, hasNo = false;
+    DWORD exitCode = 259;
+    std::vector<DWORD> controlPanels;
+};
+
+QuestionRun RunAndAnswer(const std::string& args, int answerId)
+{
+    QuestionRun run;
+    std::string exe = BuildTreePath("twuninst.exe");
+    std::string cmd = "\"" + exe + "\"" + args;
+    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
+    cmdBuf.push_back('\0');
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(exe.c_str(), cmdBuf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << exe << " (error " << GetLastError() << ")";
+        return run;
+    }
+    HWND hBox = WaitForBox(pi.dwProcessId, pi.hProcess);
+    if (hBox != NULL) {
+        run.boxFound = true;
+        char text[1024] = "";
+        GetDlgItemTextA(hBox, 0xFFFF, text, COUNTOF(text));
+        run.text = text;
+        run.hasYes = GetDlgItem(hBox, IDYES) != NULL;
+        run.hasNo = GetDlgItem(hBox, IDNO) != NULL;
+        HWND hButton = GetDlgItem(hBox, answerId);
+        if (hButton != NULL)
+            SendMessageA(hButton, BM_CLICK, 0, 0);
+    }
+    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the uninstaller did not end";
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    // control.exe, when started, is a child of the uninstaller; give it a
+    // moment to show up in the process list.
+    for (int i = 0; i < 20 && run.controlPanels.empty() && answerId == IDYES; ++i) {
+        run.controlPanels = FindControlPanels(pi.dwProcessId);
+        Sleep(100);
+    }
+    if (answerId != IDYES)
+        run.controlPanels = FindControlPanels(pi.dwProcessId);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+const char* ExpectedQuestion()
+{
+    return IsCodePage932() ? kControlPanelJapanese : kControlPanelEnglish;
+}
+
+struct QuestionCase {
+    const char* name;
+    const char* args;   // text after the quoted program name
+};
+
+const QuestionCase kQuestionCases[] = {
+    { "unknown switch", " /x" },
+    { "one character", " s" },
+    { "no argument", "" },
+    { "upper-case launcher switch", " /S" },
+    { "upper-case worker switch", " /UC:\\Temp\\a.ini" },
+};
+
+TEST(UninstallerWithoutSwitch, AsksForTheControlPanelAndNoStartsNothing)
+{
+    ASSERT_NE(0u, GetACP());
+    for (const QuestionCase& c : kQuestionCases) {
+        SCOPED_TRACE(c.name);
+        QuestionRun run = RunAndAnswer(c.args, IDNO);
+        ASSERT_TRUE(run.boxFound);
+        EXPECT_EQ(ExpectedQuestion(), run.text);
+        EXPECT_TRUE(run.hasYes);
+        EXPECT_TRUE(run.hasNo);
+        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_TRUE(run.controlPanels.empty());
+    }
+}
+
+TEST(UninstallerWithoutSwitch, YesOpensTheControlPanel)
+{
+    QuestionRun run = RunAndAnswer(" /x", IDYES);
+    ASSERT_TRUE(run.boxFound);
+    EXPECT_EQ(ExpectedQuestion(), run.text);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(1u, run.controlPanels.size());
+    for (DWORD pid : run.controlPanels) {
+        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (h != NULL) {
+            TerminateProcess(h, 0);
+            WaitForSingleObject(h, 5000);
+            CloseHandle(h);
+        }
+    }
+}
+
+TEST(UninstallerWithoutSwitch, QuestionIsStringFiveOfTheRunningLanguage)
+{
+    // The executable and this test carry the same resources.
+    EXPECT_STREQ(ExpectedQuestion(), LoadTextBuffer(IDS_USE_CONTROL_PANEL));
+}
+
+}  // namespace
