@@ -31,6 +31,13 @@ int RemoveProgramGroup(int commonGroup, const char* groupName);
 // subkeyName is not NULL, only that subkey of keyPath.
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 
+// The call that deletes one (subkey-free) registry key during
+// DeleteRegistryTree. Defined in remove_regtree.cpp as RegDeleteKeyA and
+// never changed by the product; tests replace it to produce a key that
+// refuses deletion, which Wine cannot make real.
+typedef LONG (WINAPI* RegDeleteKeyFunction)(HKEY hKey, LPCSTR subKey);
+extern RegDeleteKeyFunction g_regDeleteKey;
+
 // Arranges for the file to be deleted at the next restart of the system.
 int ScheduleDeleteAtRestart(const char* path);
 

@@ -1,0 +1,123 @@
+// Removes one program group: an empty folder of the user's or the all-users
+// Start-menu Programs folder. Folders named like the Startup folder are
+// never removed; they are reported as removed all the same.
+
+#include "worker/worker.h"
+#include "common/common.h"
+#include "common/guard.h"
+
+#include <shlobj.h>
+#include <commdlg.h>
+
+// The fixed protected names, compared after the user's own Startup title.
+static const char* const kFixedProtectedNames[] = {
+    "\xBD\xC0\xB0\xC4\xB1\xAF\xCC\xDF",                  // half-width katakana "sutaatoappu"
+    "\x83\x58\x83\x5E\x81\x5B\x83\x67\x83\x41\x83\x62\x83\x76",  // full-width katakana "sutaatoappu"
+    "Startup",
+    "\xBD\xC0\xB0\xC4\x20\xB1\xAF\xCC\xDF",              // half-width katakana with a blank
+    "Start Up",
+    "\x82\xB7\x82\xBD\x81\x5B\x82\xC6\x82\xA0\x82\xC1\x82\xD5",  // hiragana "sutaatoappu"
+};
+
+static const char kUserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// Removes trailing single-byte backslashes (a trail byte 0x5C stays).
+static void StripTrailingBackslashes(char* path)
+{
+    for (;;) {
+        const char* last = FindLastCharacter(path);
+        if (last == NULL || *last != '\\' || last[1] != '\0')
+            return;
+        path[last - path] = '\0';
+    }
+}
+
+// Writes the title of path (its last component as the platform shows it)
+// into title (cchTitle bytes). Trailing backslashes are ignored, so a path
+// that ends in one is still known by its last folder name. Where the
+// platform gives no title, the last component is taken as it stands.
+static void TakeTitle(const char* path, char* title, size_t cchTitle)
+{
+    title[0] = '\0';
+    char bare[MAX_PATH];
+    if (!CopyText(bare, COUNTOF(bare), path))
+        return;
+    StripTrailingBackslashes(bare);
+    if (bare[0] == '\0')
+        return;
+
+    if (GetFileTitleA(bare, title, (WORD)cchTitle) == 0 && title[0] != '\0')
+        return;
+
+    const char* component = bare;
+    for (const char* p = bare; *p != '\0';) {
+        if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0') {
+            p += 2;
+            continue;
+        }
+        if (*p == '\\' || *p == '/' || *p == ':')
+            component = p + 1;
+        ++p;
+    }
+    if (!CopyText(title, cchTitle, component))
+        title[0] = '\0';
+}
+
+// The title of the user's Startup folder as stored in User Shell Folders:
+// any value type, read as stored and never expanded. Empty when the key or
+// the value cannot be read.
+static void TakeStartupTitle(char* title, size_t cchTitle)
+{
+    title[0] = '\0';
+    KeyGuard key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserShellFoldersKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+        return;
+    char value[MAX_PATH + 1];
+    DWORD cbValue = MAX_PATH;
+    if (RegQueryValueExA(key.Get(), "Startup", NULL, NULL, (BYTE*)value, &cbValue) != ERROR_SUCCESS)
+        return;
+    // Registry strings may arrive without their terminator.
+    value[cbValue < MAX_PATH ? cbValue : MAX_PATH] = '\0';
+    TakeTitle(value, title, cchTitle);
+}
+
+int RemoveProgramGroup(int commonGroup, const char* groupName)
+{
+    int folder = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
+    TaskMemGuard<ITEMIDLIST> idList;
+    if (FAILED(SHGetSpecialFolderLocation(NULL, folder, idList.Out())))
+        return 0;
+    char groupPath[MAX_PATH];
+    if (!SHGetPathFromIDListA(idList.Get(), groupPath))
+        return 0;
+
+    // The Programs folder itself is never a group: a name that adds no
+    // folder of its own (empty, or only backslashes) is refused, and so is
+    // a combination too long for the buffer.
+    char programs[MAX_PATH];
+    CopyText(programs, COUNTOF(programs), groupPath);
+    StripTrailingBackslashes(programs);
+    if (!AppendBackslash(groupPath, COUNTOF(groupPath))
+        || !AppendText(groupPath, COUNTOF(groupPath), groupName))
+        return 0;
+    char bareGroup[MAX_PATH];
+    CopyText(bareGroup, COUNTOF(bareGroup), groupPath);
+    StripTrailingBackslashes(bareGroup);
+    if (lstrcmpiA(bareGroup, programs) == 0)
+        return 0;
+
+    char startupTitle[MAX_PATH];
+    TakeStartupTitle(startupTitle, COUNTOF(startupTitle));
+    char title[MAX_PATH];
+    TakeTitle(groupPath, title, COUNTOF(title));
+
+    if (startupTitle[0] != '\0' && lstrcmpA(title, startupTitle) == 0)
+        return 1;
+    for (size_t i = 0; i < COUNTOF(kFixedProtectedNames); ++i) {
+        if (lstrcmpA(title, kFixedProtectedNames[i]) == 0)
+            return 1;
+    }
+
+    return RemoveDirectoryA(groupPath) != 0;
+}

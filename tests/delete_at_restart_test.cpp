@@ -1,0 +1,319 @@
+// Deletion at restart on both platform families: the pending file
+// operations of the NT family, and WININIT.INI's [Rename] section as a child
+// program sees it when Wine reports Windows 98 to it.
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/common.h"
+#include "common/guard.h"
+#include "worker/worker.h"
+#include "test_support.h"
+
+namespace {
+
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingValue[] = "PendingFileRenameOperations";
+const char kChildCopyName[] = "tw_restart98.exe";
+
+std::string WininitPath()
+{
+    char dir[MAX_PATH];
+    GetWindowsDirectoryA(dir, COUNTOF(dir));
+    std::string path = dir;
+    if (path.back() != '\\')
+        path += '\\';
+    return path + "WININIT.INI";
+}
+
+// A registry value as stored, to put back after a test.
+struct SavedValue {
+    bool present = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+
+SavedValue ReadValue(HKEY root, const char* keyPath, const char* name)
+{
+    SavedValue saved;
+    KeyGuard key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+        return saved;
+    DWORD cb = 0;
+    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, NULL, &cb) != ERROR_SUCCESS)
+        return saved;
+    saved.bytes.resize(cb);
+    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, (BYTE*)&saved.bytes[0], &cb) != ERROR_SUCCESS)
+        return saved;
+    saved.bytes.resize(cb);
+    saved.present = true;
+    return saved;
+}
+
+void RestoreValue(HKEY root, const char* keyPath, const char* name, const SavedValue& saved)
+{
+    KeyGuard key;
+    if (RegCreateKeyExA(root, keyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, key.Out(), NULL) != ERROR_SUCCESS)
+        return;
+    if (saved.present)
+        RegSetValueExA(key.Get(), name, 0, saved.type, (const BYTE*)saved.bytes.data(), (DWORD)saved.bytes.size());
+    else
+        RegDeleteValueA(key.Get(), name);
+}
+
+// The strings of a REG_MULTI_SZ value.
+std::vector<std::string> SplitMultiString(const std::string& bytes)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\0', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        parts.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
+    return parts;
+}
+
+// The lines of one section of an INI text, in file order (blank lines left
+// out); sectionFound tells whether the header was there.
+std::vector<std::string> SectionLines(const std::string& text, const std::string& section, bool* sectionFound)
+{
+    std::vector<std::string> lines;
+    *sectionFound = false;
+    bool inside = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inside = lstrcmpiA(line.c_str(), ("[" + section + "]").c_str()) == 0;
+            *sectionFound = *sectionFound || inside;
+            continue;
+        }
+        if (inside && !line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ShortPathOf(const std::string& path)
+{
+    char shortPath[MAX_PATH];
+    DWORD cch = GetShortPathNameA(path.c_str(), shortPath, COUNTOF(shortPath));
+    return cch > 0 && cch < COUNTOF(shortPath) ? shortPath : "";
+}
+
+// Every component of a short path fits the 8.3 form.
+bool IsEightDotThree(const std::string& path)
+{
+    size_t start = path.find('\\');
+    while (start != std::string::npos) {
+        size_t end = path.find('\\', start + 1);
+        std::string part = path.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        size_t dot = part.find('.');
+        std::string base = part.substr(0, dot);
+        std::string ext = dot == std::string::npos ? "" : part.substr(dot + 1);
+        if (base.size() > 8 || ext.size() > 3 || part.find(' ') != std::string::npos)
+            return false;
+        start = end;
+    }
+    return true;
+}
+
+// Saves WININIT.INI and the pending file operations before each test and
+// puts both back afterwards, so the prefix keeps what it had.
+class DeleteAtRestart : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wininit_ = WininitPath();
+        hadWininit_ = FileExists(wininit_);
+        if (hadWininit_)
+            savedWininit_ = ReadFileBytes(wininit_);
+        DeleteFileA(wininit_.c_str());
+        savedPending_ = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+        dir_ = MakeSandboxDir("delete-at-restart");
+        longDir_ = dir_ + "Long Directory Name For Restart\\";
+        CreateDirectoryA(longDir_.c_str(), NULL);
+        victim_ = longDir_ + "victim file name.bin";
+        WriteFileBytes(victim_, "x");
+    }
+
+    void TearDown() override
+    {
+        DeleteFileA(wininit_.c_str());
+        if (hadWininit_)
+            WriteFileBytes(wininit_, savedWininit_);
+        RestoreValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, savedPending_);
+        std::string appDefaults = std::string("Software\\Wine\\AppDefaults\\") + kChildCopyName;
+        DeleteKeyTreeForTest(HKEY_CURRENT_USER, appDefaults);
+        RemoveTree(dir_);
+    }
+
+    // Runs a copy of the child program that Wine treats as a Windows 98
+    // program, with the given files; returns what it printed.
+    std::string RunChildAsWindows98(const std::vector<std::string>& files)
+    {
+        char self[MAX_PATH];
+        DWORD cchSelf = GetModuleFileNameA(NULL, self, COUNTOF(self));
+        EXPECT_TRUE(cchSelf > 0 && cchSelf < COUNTOF(self));
+        std::string child = self;
+        child = child.substr(0, child.rfind('\\') + 1) + "restart_child.exe";
+        std::string copy = dir_ + kChildCopyName;
+        EXPECT_TRUE(CopyFileA(child.c_str(), copy.c_str(), FALSE)) << child;
+
+        KeyGuard key;
+        std::string appDefaults = std::string("Software\\Wine\\AppDefaults\\") + kChildCopyName;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, appDefaults.c_str(), 0, NULL, 0,
+                                                 KEY_ALL_ACCESS, NULL, key.Out(), NULL));
+        RegSetValueExA(key.Get(), "Version", 0, REG_SZ, (const BYTE*)"win98", 6);
+
+        std::string commandLine = "\"" + copy + "\"";
+        for (const std::string& f : files)
+            commandLine += " \"" + f + "\"";
+        std::string outputPath = dir_ + "child-output.txt";
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+        HandleGuard output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                       CREATE_ALWAYS, 0, NULL));
+        EXPECT_NE(INVALID_HANDLE_VALUE, output.Get());
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof(si));
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = output.Get();
+        si.hStdError = output.Get();
+        PROCESS_INFORMATION pi;
+        std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+        mutableLine.push_back('\0');
+        if (!CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
+            ADD_FAILURE() << "cannot start " << copy;
+            return "";
+        }
+        HandleGuard process(pi.hProcess);
+        HandleGuard thread(pi.hThread);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
+        output.Close();
+        std::string printed = ReadFileBytes(outputPath);
+        printed.erase(std::remove(printed.begin(), printed.end(), '\r'), printed.end());
+        return printed;
+    }
+
+    std::string wininit_;
+    bool hadWininit_ = false;
+    std::string savedWininit_;
+    SavedValue savedPending_;
+    std::string dir_;
+    std::string longDir_;
+    std::string victim_;
+};
+
+}  // namespace
+
+TEST_F(DeleteAtRestart, NtFamilyUsesThePendingFileOperations)
+{
+    ASSERT_NE(0, IsNtPlatform());
+    ASSERT_NE(0, ScheduleDeleteAtRestart(victim_.c_str()));
+
+    SavedValue pending = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+    ASSERT_TRUE(pending.present);
+    std::vector<std::string> entries = SplitMultiString(pending.bytes);
+    // Pairs of names: the file, then an empty new name for a deletion (the
+    // split drops the empty names at the very end).
+    bool scheduled = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (lstrcmpiA(entries[i].c_str(), ("\\??\\" + victim_).c_str()) == 0)
+            scheduled = i + 1 >= entries.size() || entries[i + 1].empty();
+    }
+    EXPECT_TRUE(scheduled) << "not among " << entries.size() << " pending names";
+    EXPECT_FALSE(FileExists(wininit_));
+}
+
+TEST_F(DeleteAtRestart, Windows98ChildSeesThe9xFamily)
+{
+    std::string out = RunChildAsWindows98({});
+    EXPECT_EQ("platform=1 nt=0\n", out);
+}
+
+TEST_F(DeleteAtRestart, Windows98CreatesWininitWithOneShortEntry)
+{
+    std::string shortPath = ShortPathOf(victim_);
+    ASSERT_NE("", shortPath);
+    EXPECT_NE(victim_, shortPath);
+    EXPECT_TRUE(IsEightDotThree(shortPath)) << shortPath;
+
+    std::string out = RunChildAsWindows98({victim_});
+
+    EXPECT_EQ("platform=1 nt=0\nresult=1\n", out);
+    bool found = false;
+    std::vector<std::string> lines = SectionLines(ReadFileBytes(wininit_), "Rename", &found);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(std::vector<std::string>{"NUL=" + shortPath}, lines);
+    // The NT mechanism is left alone.
+    SavedValue pending = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+    EXPECT_EQ(savedPending_.present, pending.present);
+    EXPECT_EQ(savedPending_.bytes, pending.bytes);
+}
+
+TEST_F(DeleteAtRestart, Windows98KeepsEveryEntryAndAppendsTheNewOneLast)
+{
+    WriteFileBytes(wininit_,
+                   "[Other]\r\nkeep=this\r\n"
+                   "[Rename]\r\nNUL=C:\\OLDSTUFF\\OLD1.TMP\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\TEMP\\NEW.DLL\r\n"
+                   "NUL=C:\\OLDSTUFF\\OLD2.TMP\r\n");
+    std::string shortPath = ShortPathOf(victim_);
+
+    // The same file twice gives two equal entries.
+    std::string out = RunChildAsWindows98({victim_, victim_});
+
+    EXPECT_EQ("platform=1 nt=0\nresult=1\nresult=1\n", out);
+    std::string text = ReadFileBytes(wininit_);
+    bool found = false;
+    std::vector<std::string> expected = {
+        "NUL=C:\\OLDSTUFF\\OLD1.TMP", "C:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\TEMP\\NEW.DLL",
+        "NUL=C:\\OLDSTUFF\\OLD2.TMP", "NUL=" + shortPath, "NUL=" + shortPath,
+    };
+    EXPECT_EQ(expected, SectionLines(text, "Rename", &found));
+    EXPECT_EQ(std::vector<std::string>{"keep=this"}, SectionLines(text, "Other", &found));
+}
+
+TEST_F(DeleteAtRestart, Windows98KeepsASectionLargerThanTheProfileBuffer)
+{
+    std::string ini = "[Rename]\r\n";
+    std::vector<std::string> expected;
+    for (int i = 0; i < 1500; ++i) {
+        char line[64];
+        wsprintfA(line, "NUL=C:\\WINDOWS\\TEMP\\PENDING\\FILE%04d.TMP", i);
+        expected.push_back(line);
+        ini += std::string(line) + "\r\n";
+    }
+    ASSERT_GT(ini.size(), 0x7FFFu + 20000u);
+    WriteFileBytes(wininit_, ini);
+    expected.push_back("NUL=" + ShortPathOf(victim_));
+
+    std::string out = RunChildAsWindows98({victim_});
+
+    EXPECT_EQ("platform=1 nt=0\nresult=1\n", out);
+    bool found = false;
+    std::vector<std::string> lines = SectionLines(ReadFileBytes(wininit_), "Rename", &found);
+    EXPECT_EQ(expected.size(), lines.size());
+    EXPECT_TRUE(expected == lines) << "first difference at entry "
+                                   << std::mismatch(lines.begin(), lines.end(), expected.begin(), expected.end()).first - lines.begin();
+}
+
+TEST_F(DeleteAtRestart, AddWininitDeletionRefusesAFileWithoutAShortName)
+{
+    // A file that is not there has no short path: nothing sound to write.
+    EXPECT_EQ(0, AddWininitDeletion((dir_ + "missing.bin").c_str()));
+    EXPECT_FALSE(FileExists(wininit_));
+}

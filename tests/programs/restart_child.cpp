@@ -1,0 +1,23 @@
+// Child program of the deletion-at-restart tests: reports the platform
+// family this process sees and schedules the files named on its command
+// line, so that a test can run it under another Windows version.
+//
+//   restart_child <file>...   prints "platform=<id> nt=<0|1>" and then
+//                             "result=<n>" for each file scheduled
+
+#include <stdio.h>
+
+#include "worker/worker.h"
+
+int main(int argc, char** argv)
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    DWORD platform = GetVersionExA(&version) ? version.dwPlatformId : 0xFFFFFFFF;
+    printf("platform=%lu nt=%d\n", (unsigned long)platform, IsNtPlatform() ? 1 : 0);
+    for (int i = 1; i < argc; ++i)
+        printf("result=%d\n", ScheduleDeleteAtRestart(argv[i]));
+    fflush(stdout);
+    return 0;
+}
