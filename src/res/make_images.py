@@ -130,7 +130,10 @@ def PaintIcon(size):
             edge = False
             for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
                 nx, ny = x + dx, y + dy
-                if not (0 <= nx < size and 0 <= ny < size) or faces[ny][nx] != face:
+                if not (0 <= nx < size and 0 <= ny < size) or faces[ny][nx] is None:
+                    edge = True
+                # The small icon has no room for lines between the faces.
+                elif size >= 32 and faces[ny][nx] != face and (dx > 0 or dy > 0):
                     edge = True
             colours[y][x] = BLACK if edge else fill[face]
 
