@@ -150,6 +150,10 @@ const std::vector<GroupCase>& CommonCases()
         {"Start Up ending in two backslashes", {"Start Up"}, "", "Start Up\\\\", 1, true},
         {"empty group ending in a backslash", {"Old"}, "", "Old\\", 1, false},
         {"forward slash before Startup", {"Kit", "Kit\\Startup"}, "", "Kit/Startup", 1, true},
+        {"Startup with a dot step", {"Startup"}, "", "Startup\\.", 1, true},
+        {"Startup reached through a parent step", {"Kit", "Startup"}, "", "Kit\\..\\Startup", 1, true},
+        {"Startup with a trailing dot", {"Startup"}, "", "Startup.", 1, true},
+        {"Startup with a trailing blank", {"Startup"}, "", "Startup ", 1, true},
     };
     return cases;
 }
@@ -261,6 +265,20 @@ TEST_F(ProgramGroups, TheProgramsFolderItselfIsNeverAGroup)
         EXPECT_TRUE(DirectoryExists(programs));
     }
     RemoveTree(programs);
+}
+
+TEST_F(ProgramGroups, NothingOutsideTheProgramsFolderIsAGroup)
+{
+    // An empty folder beside the Programs folder, reached by a parent step.
+    std::string outside = ProgramsFolder(0) + "..\\Tarnwick Test Outside";
+    RemoveTree(outside);
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), NULL));
+    for (const char* group : {"..\\Tarnwick Test Outside", "Tarnwick Test Group\\..\\..\\Tarnwick Test Outside"}) {
+        SCOPED_TRACE(group);
+        EXPECT_EQ(0, RemoveProgramGroup(0, group));
+        EXPECT_TRUE(DirectoryExists(outside));
+    }
+    RemoveTree(outside);
 }
 
 TEST_F(ProgramGroups, RefusesAGroupPathLongerThanItsBuffer)

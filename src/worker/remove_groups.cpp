@@ -33,6 +33,20 @@ static void StripTrailingBackslashes(char* path)
     }
 }
 
+// True when path names something strictly inside folder (both without a
+// trailing backslash).
+static int IsBelowFolder(const char* path, const char* folder)
+{
+    size_t cchFolder = lstrlenA(folder);
+    if ((size_t)lstrlenA(path) <= cchFolder + 1)
+        return 0;
+    char head[MAX_PATH];
+    CopyMemory(head, path, cchFolder);
+    head[cchFolder] = '\0';
+    // Once the heads match, the next byte starts a character of its own.
+    return lstrcmpiA(head, folder) == 0 && path[cchFolder] == '\\';
+}
+
 // Writes the title of path (its last component as the platform shows it)
 // into title (cchTitle bytes). Trailing backslashes are ignored, so a path
 // that ends in one is still known by its last folder name. Where the
@@ -92,25 +106,29 @@ int RemoveProgramGroup(int commonGroup, const char* groupName)
     if (!SHGetPathFromIDListA(idList.Get(), groupPath))
         return 0;
 
-    // The Programs folder itself is never a group: a name that adds no
-    // folder of its own (empty, or only backslashes) is refused, and so is
-    // a combination too long for the buffer.
+    // The group is named by its full path, so that "." and ".." steps,
+    // forward slashes and trailing backslashes cannot hide a protected
+    // title or reach past the group. Only a folder below the Programs folder
+    // is a group: the Programs folder itself and anything outside it are
+    // refused, and so is a path too long for the buffer.
     char programs[MAX_PATH];
     CopyText(programs, COUNTOF(programs), groupPath);
     StripTrailingBackslashes(programs);
     if (!AppendBackslash(groupPath, COUNTOF(groupPath))
         || !AppendText(groupPath, COUNTOF(groupPath), groupName))
         return 0;
-    char bareGroup[MAX_PATH];
-    CopyText(bareGroup, COUNTOF(bareGroup), groupPath);
-    StripTrailingBackslashes(bareGroup);
-    if (lstrcmpiA(bareGroup, programs) == 0)
+    char fullPath[MAX_PATH];
+    DWORD cchFull = GetFullPathNameA(groupPath, COUNTOF(fullPath), fullPath, NULL);
+    if (cchFull == 0 || cchFull >= COUNTOF(fullPath))
+        return 0;
+    StripTrailingBackslashes(fullPath);
+    if (!IsBelowFolder(fullPath, programs))
         return 0;
 
     char startupTitle[MAX_PATH];
     TakeStartupTitle(startupTitle, COUNTOF(startupTitle));
     char title[MAX_PATH];
-    TakeTitle(groupPath, title, COUNTOF(title));
+    TakeTitle(fullPath, title, COUNTOF(title));
 
     if (startupTitle[0] != '\0' && lstrcmpA(title, startupTitle) == 0)
         return 1;
@@ -119,5 +137,5 @@ int RemoveProgramGroup(int commonGroup, const char* groupName)
             return 1;
     }
 
-    return RemoveDirectoryA(groupPath) != 0;
+    return RemoveDirectoryA(fullPath) != 0;
 }
