@@ -12,7 +12,7 @@ void WorkerStage(const char* infoPath);
 // Deletes one listed file (read-only attribute cleared first) together with
 // its help-index (.gid, .fts) or program-information (.pif) side files,
 // logging each side file that existed. Non-zero when the listed file itself
-// was deleted.
+// was deleted. A path of MAX_PATH characters or more is refused untouched.
 int DeleteListedFile(const char* path);
 
 // True when path names an existing file system object that is not a
@@ -24,7 +24,8 @@ int RemoveListedDirectory(const char* path);
 
 // Removes the empty program group `groupName` from the user's (commonGroup
 // 0) or the all-users Programs folder. A group whose title is a protected
-// Startup name is left alone and reported as success.
+// Startup name is left alone and reported as success. A group that does not
+// lie below the Programs folder (empty, "..", too long) is refused with 0.
 int RemoveProgramGroup(int commonGroup, const char* groupName);
 
 // Deletes a registry key tree below root: keyPath itself, or, when
@@ -44,5 +45,7 @@ int ScheduleDeleteAtRestart(const char* path);
 // True on the NT family.
 int IsNtPlatform();
 
-// Windows 9x family: adds "NUL=<short path>" to [Rename] of WININIT.INI.
+// Windows 9x family: adds "NUL=<short path>" to [Rename] of WININIT.INI,
+// keeping every entry already there. Never writes back a section it could
+// not read whole; 0 when the file has no short path.
 int AddWininitDeletion(const char* path);
