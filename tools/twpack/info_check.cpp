@@ -1,0 +1,883 @@
+// The checks of an uninstall information text. Every list is read the way
+// the uninstaller reads it (keys 0, 1, 2, ... until the first empty value,
+// through the portable INI reader), and each explanation says what the
+// uninstaller will do with the entry as written.
+
+#include "info_check.h"
+
+#include <algorithm>
+#include <set>
+#include <stdio.h>
+
+#include "ini_reader.h"
+
+namespace {
+
+// The longest value the uninstaller reads from a list (a path buffer of 260
+// bytes with its terminator).
+const size_t kMaxValue = 259;
+// The installed-programs entry is opened as this path + UninstallKey in a
+// path buffer, which leaves 259 - 52 characters for the key.
+const char kUninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const size_t kMaxUninstallKey = kMaxValue - (sizeof(kUninstallPath) - 1);
+
+struct ListSection {
+    const char* name;
+    const char* what;  // what one entry names, for the messages
+};
+const ListSection kFiles = { "Files", "file or directory" };
+const ListSection kGroup = { "Group", "program group" };
+const ListSection kRegistry[] = {
+    { "Registry_CURRENT_USER", "registry key" },
+    { "Registry_CLASSES_ROOT", "registry key" },
+    { "Registry_LOCAL_MACHINE", "registry key" },
+    { "Registry_USERS", "registry key" },
+};
+const char* const kRootNames[] = { "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
+                                   "HKEY_LOCAL_MACHINE", "HKEY_USERS" };
+
+const char* const kKnownSections[] = { "Options", "Files", "Group", "Registry_CURRENT_USER",
+                                       "Registry_CLASSES_ROOT", "Registry_LOCAL_MACHINE",
+                                       "Registry_USERS", "General" };
+
+// One entry of a list as the uninstaller will see it.
+struct Entry {
+    unsigned index;
+    std::string value;    // quotes removed, as read
+    std::string raw;      // as written after "="
+    int line;
+};
+
+class Checker {
+public:
+    explicit Checker(const std::string& text) : ini_(ParseIniText(text)) {}
+    std::vector<Finding> Run(const std::string& text);
+
+private:
+    void Add(FindingLevel level, const std::string& section, const std::string& key, int line,
+             const std::string& message)
+    {
+        Finding f;
+        f.level = level;
+        f.section = section;
+        f.key = key;
+        f.line = line;
+        f.message = message;
+        findings_.push_back(f);
+    }
+    void CheckSections();
+    void CheckKeys(const IniSection& section, const std::string& canonical);
+    void CheckOptions();
+    void CheckCommonGroup();
+    std::vector<Entry> ReadList(const char* section);
+    void CheckCommonEntry(const ListSection& list, const Entry& e);
+    void CheckDuplicateValues(const ListSection& list, const std::vector<Entry>& entries);
+    void CheckFiles();
+    void CheckGroups();
+    void CheckRegistry(size_t root);
+    void CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
+                      const std::vector<bool>& isFolder);
+
+    IniText ini_;
+    std::vector<Finding> findings_;
+};
+
+std::string Quoted(const std::string& s)
+{
+    // Control characters would garble a terminal; show them as \xNN.
+    std::string out = "'";
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "'";
+}
+
+std::string LineRef(int line) { return "line " + std::to_string(line); }
+
+bool IsCanonicalNumber(const std::string& name, unsigned* value)
+{
+    if (name.empty() || name.size() > 9 || (name.size() > 1 && name[0] == '0'))
+        return false;
+    unsigned v = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (unsigned)(c - '0');
+    }
+    *value = v;
+    return true;
+}
+
+bool LooksLikeNumber(const std::string& name)
+{
+    return !name.empty() && name.find_first_not_of("+-0123456789 ") == std::string::npos &&
+           name.find_first_of("0123456789") != std::string::npos;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    return s;
+}
+
+bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix)
+{
+    return s.size() >= prefix.size() && EqualsIgnoringCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Letters-and-digits-only lower-case form, to recognise misspelt names.
+std::string Skeleton(const std::string& s)
+{
+    std::string out;
+    for (char c : Lower(s))
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            out += c;
+    return out;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t up = row[j];
+            row[j] = std::min({ row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1) });
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string SuggestName(const std::string& name, const std::vector<std::string>& known)
+{
+    std::string skeleton = Skeleton(name);
+    for (const std::string& k : known) {
+        std::string ks = Skeleton(k);
+        if (skeleton == ks || (ks.size() > 3 && EditDistance(skeleton, ks) <= 2))
+            return k;
+    }
+    return std::string();
+}
+
+// The key names that a section may hold besides list numbers.
+std::vector<std::string> NamedKeysOf(const std::string& section)
+{
+    if (section == "Options")
+        return { "UninstallKey" };
+    if (section == "Group")
+        return { "CommonGroup" };
+    if (section == "General")
+        return { "UninstFile", "UninstSrcProcess" };
+    return {};
+}
+
+bool HoldsList(const std::string& section) { return section != "Options" && section != "General"; }
+
+std::string CanonicalSection(const std::string& name)
+{
+    for (const char* known : kKnownSections)
+        if (EqualsIgnoringCase(name, known))
+            return known;
+    return std::string();
+}
+
+std::string LastComponent(const std::string& path)
+{
+    size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string WithoutTrailingBackslashes(std::string s)
+{
+    while (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+bool EndsInShiftJisTrailBackslash(const std::string& path)
+{
+    size_t n = path.size();
+    if (n < 2 || (unsigned char)path[n - 1] != 0x5C)
+        return false;
+    // Walk from the start: only a forward scan knows which bytes pair up.
+    size_t i = 0;
+    while (i < n - 1) {
+        if (IsShiftJisLead((unsigned char)path[i])) {
+            if (i + 1 == n - 1)
+                return true;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+void Checker::CheckSections()
+{
+    const IniSection& nameless = ini_.sections[0];
+    for (const IniKey& k : nameless.keys) {
+        if (!k.name.empty() && k.name[0] == ';')
+            continue;
+        Add(FindingLevel::Warning, "", k.name, k.line,
+            "This line comes before the first [section] header, so the uninstaller never reads it. "
+            "Move it into the section it belongs to.");
+    }
+
+    std::vector<std::string> known(std::begin(kKnownSections), std::end(kKnownSections));
+    for (size_t i = 1; i < ini_.sections.size(); ++i) {
+        const IniSection& s = ini_.sections[i];
+        std::string canonical = CanonicalSection(s.name);
+        if (canonical.empty()) {
+            std::string message = "The uninstaller never reads a section named " + Quoted(s.name) +
+                                  ", so nothing listed in it is removed.";
+            std::string suggestion = SuggestName(s.name, known);
+            if (!suggestion.empty())
+                message += " Did you mean [" + suggestion + "]?";
+            else
+                message += " The sections it reads are [Options], [Files], [Group], "
+                           "[Registry_CURRENT_USER], [Registry_CLASSES_ROOT], "
+                           "[Registry_LOCAL_MACHINE] and [Registry_USERS].";
+            Add(FindingLevel::Warning, s.name, "", s.line, message);
+            continue;
+        }
+        const IniSection* first = FindIniSection(ini_, canonical);
+        if (first != &s) {
+            bool hasEntries = false;
+            for (const IniKey& k : s.keys)
+                hasEntries = hasEntries || (k.name.empty() || k.name[0] != ';');
+            Add(hasEntries ? FindingLevel::Error : FindingLevel::Warning, canonical, "", s.line,
+                "This is a second [" + canonical + "] section (the first starts on " + LineRef(first->line) +
+                    "). The uninstaller reads only the first section of a name and ignores "
+                    "everything in this one. Move these lines into the first [" + canonical + "].");
+            continue;
+        }
+        if (canonical == "General") {
+            Add(FindingLevel::Warning, canonical, "", s.line,
+                "The uninstaller writes the [General] section itself when it starts (UninstFile and "
+                "UninstSrcProcess); values given here are replaced or ignored. Leave the section out.");
+        }
+        CheckKeys(s, canonical);
+    }
+}
+
+void Checker::CheckKeys(const IniSection& section, const std::string& canonical)
+{
+    std::vector<std::string> named = NamedKeysOf(canonical);
+    std::vector<const IniKey*> seen;
+    for (const IniKey& k : section.keys) {
+        if (!k.name.empty() && k.name[0] == ';')
+            continue;  // a comment
+        if (!k.hasEquals) {
+            if (!k.name.empty() && k.name[0] == '[') {
+                Add(FindingLevel::Error, canonical, "", k.line,
+                    "This line starts like a section header but has no closing ']', so it is read as an "
+                    "ordinary line: the section it was meant to start does not exist, and the lines "
+                    "after it still belong to [" + canonical + "].");
+            } else {
+                std::string message = "This line has no '=', so it is not an entry: the uninstaller ignores it.";
+                if (k.name.find('\\') != std::string::npos)
+                    message += " List entries are written as number=value, for example 0=" + k.name + ".";
+                else
+                    message += " Comment lines start with ';'.";
+                Add(FindingLevel::Warning, canonical, k.name, k.line, message);
+            }
+        }
+
+        // Duplicates: the uninstaller uses the first line of a name only.
+        const IniKey* earlier = nullptr;
+        for (const IniKey* s : seen)
+            if (EqualsIgnoringCase(s->name, k.name))
+                earlier = s;
+        if (earlier != nullptr && !k.name.empty()) {
+            std::string base = "Key " + k.name + " is already given on " + LineRef(earlier->line) +
+                               ", and the uninstaller uses only that first line.";
+            if (!earlier->hasEquals)
+                Add(FindingLevel::Error, canonical, k.name, k.line,
+                    base + " That line has no '=', so key " + k.name + " reads as empty" +
+                        (HoldsList(canonical) && LooksLikeNumber(k.name)
+                             ? ", which ends the list there." : "."));
+            else if (k.hasEquals && k.value == earlier->value)
+                Add(FindingLevel::Warning, canonical, k.name, k.line,
+                    base + " This line repeats the same value and can go.");
+            else
+                Add(FindingLevel::Error, canonical, k.name, k.line,
+                    base + " This line's value " + Quoted(k.value) + " is ignored. Give each entry its own number.");
+            continue;
+        }
+        seen.push_back(&k);
+        if (k.name.empty()) {
+            Add(FindingLevel::Warning, canonical, "", k.line,
+                "This line has no key name before its '=', so the uninstaller never reads it.");
+            continue;
+        }
+
+        unsigned number = 0;
+        bool isNamed = false;
+        for (const std::string& n : named)
+            isNamed = isNamed || EqualsIgnoringCase(n, k.name);
+        if (isNamed || (HoldsList(canonical) && IsCanonicalNumber(k.name, &number)) || !k.hasEquals)
+            continue;
+        if (HoldsList(canonical) && LooksLikeNumber(k.name)) {
+            Add(FindingLevel::Error, canonical, k.name, k.line,
+                "The uninstaller looks for the keys 0, 1, 2, ... written without leading zeros, signs "
+                "or blanks inside, so it never reads key " + Quoted(k.name) + ".");
+            continue;
+        }
+        std::string message = "The uninstaller never reads a key named " + Quoted(k.name) + " in [" +
+                              canonical + "], so this line has no effect.";
+        std::string suggestion = SuggestName(k.name, named);
+        if (!suggestion.empty())
+            message += " Did you mean " + suggestion + "?";
+        else if (HoldsList(canonical))
+            message += " Entries of this list are numbered 0, 1, 2, ...";
+        Add(FindingLevel::Warning, canonical, k.name, k.line, message);
+    }
+}
+
+void Checker::CheckOptions()
+{
+    const IniKey* key = FindIniKey(ini_, "Options", "UninstallKey");
+    std::string value = ReadIniString(ini_, "Options", "UninstallKey", "");
+    int line = key ? key->line : 0;
+    const char* consequence =
+        " Without it the uninstaller cannot find the program's entry in the installed-programs list "
+        "(below HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall): it shows "
+        "\"Failed to initialize.\" and removes nothing.";
+    if (key == nullptr) {
+        Add(FindingLevel::Error, "Options", "UninstallKey", 0,
+            std::string("There is no UninstallKey in an [Options] section. Give the name of the program's "
+                        "installed-programs entry, for example UninstallKey=Sample App.") + consequence);
+        return;
+    }
+    if (value.empty()) {
+        Add(FindingLevel::Error, "Options", "UninstallKey", line,
+            std::string("UninstallKey is empty.") + consequence);
+        return;
+    }
+    if (value.size() > kMaxUninstallKey) {
+        Add(FindingLevel::Error, "Options", "UninstallKey", line,
+            "UninstallKey is " + std::to_string(value.size()) + " characters long. The uninstaller opens "
+            "it as SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ followed by this name within "
+            "259 characters, which leaves at most " + std::to_string(kMaxUninstallKey) +
+            " for the name; a longer one cannot be used.");
+    }
+    if (value.find('\\') != std::string::npos) {
+        Add(FindingLevel::Warning, "Options", "UninstallKey", line,
+            "UninstallKey " + Quoted(value) + " contains a backslash, so it names a key nested below the "
+            "installed-programs list rather than one entry of it. At the end the uninstaller deletes only "
+            "the innermost key, and the keys above it stay behind.");
+    }
+}
+
+void Checker::CheckCommonGroup()
+{
+    const IniKey* key = FindIniKey(ini_, "Group", "CommonGroup");
+    if (key == nullptr || !key->hasEquals)
+        return;
+    std::string value = ReadIniString(ini_, "Group", "CommonGroup", "");
+    unsigned number = 0;
+    if (value.empty() || IsCanonicalNumber(value, &number))
+        return;
+    unsigned read = ReadIniInt(ini_, "Group", "CommonGroup", 0);
+    Add(FindingLevel::Warning, "Group", "CommonGroup", key->line,
+        "CommonGroup " + Quoted(value) + " is not a plain number; the uninstaller reads it as " +
+            std::to_string((int)read) + ", which means " +
+            (read == 0 ? "the current user's" : "the all-users") +
+            " Start-menu Programs folder. Write 0 (current user) or 1 (all users).");
+}
+
+std::vector<Entry> Checker::ReadList(const char* section)
+{
+    std::vector<Entry> entries;
+    unsigned n = 0;
+    for (;; ++n) {
+        std::string name = std::to_string(n);
+        std::string value = ReadIniString(ini_, section, name, "");
+        if (value.empty())
+            break;
+        const IniKey* key = FindIniKey(ini_, section, name);
+        entries.push_back(Entry{ n, value, key->value, key->line });
+    }
+
+    // Everything numbered after the stop is never read.
+    const IniSection* s = FindIniSection(ini_, section);
+    if (s == nullptr)
+        return entries;
+    std::vector<const IniKey*> lost;
+    std::set<unsigned> lostNumbers;
+    for (const IniKey& k : s->keys) {
+        unsigned number = 0;
+        if (IsCanonicalNumber(k.name, &number) && number > n && lostNumbers.insert(number).second)
+            lost.push_back(&k);
+    }
+    if (lost.empty())
+        return entries;
+    std::string names, lines;
+    for (size_t i = 0; i < lost.size() && i < 8; ++i) {
+        names += (i ? ", " : "") + lost[i]->name;
+        lines += (i ? ", " : "") + std::to_string(lost[i]->line);
+    }
+    if (lost.size() > 8) {
+        names += " and " + std::to_string(lost.size() - 8) + " more";
+        lines += ", ...";
+    }
+    std::string stop = std::to_string(n);
+    const IniKey* stopKey = FindIniKey(ini_, section, stop);
+    std::string message;
+    if (stopKey == nullptr)
+        message = n == 0 ? "There is no key 0, so the uninstaller reads nothing of [" + std::string(section) + "]"
+                         : "Key " + stop + " is missing, so the uninstaller stops reading [" + section +
+                               "] after key " + std::to_string(n - 1);
+    else
+        message = "Key " + stop + " is empty, and an empty entry ends the list: the uninstaller stops "
+                  "reading [" + section + "] there";
+    message += lost.size() == 1
+                   ? ". The entry " + names + " (line " + lines + ") is never read and will not be removed."
+                   : ". The entries " + names + " (lines " + lines + ") are never read and will not be removed.";
+    message += " Number the entries 0, 1, 2, ... without gaps.";
+    Add(FindingLevel::Error, section, stop, stopKey ? stopKey->line : lost[0]->line, message);
+    return entries;
+}
+
+void Checker::CheckCommonEntry(const ListSection& list, const Entry& e)
+{
+    std::string key = std::to_string(e.index);
+    if (e.value.size() > kMaxValue) {
+        Add(FindingLevel::Error, list.name, key, e.line,
+            "This value is " + std::to_string(e.value.size()) + " characters long. The uninstaller reads "
+            "at most " + std::to_string(kMaxValue) + " characters of an entry, so it cannot remove this " +
+            list.what + " (a shortened name would point somewhere else).");
+    }
+    const std::string& raw = e.raw;
+    if (!raw.empty() && (raw[0] == '"' || raw[0] == '\'') && e.value == raw) {
+        Add(FindingLevel::Warning, list.name, key, e.line,
+            std::string("The value starts with a quote that is not closed at its end, so the quote "
+                        "stays part of the name. Quote the whole value or not at all."));
+    }
+    size_t semicolon = e.value.find(';');
+    if (semicolon != std::string::npos && semicolon > 0 &&
+        IsIniBlank((unsigned char)e.value[semicolon - 1])) {
+        Add(FindingLevel::Warning, list.name, key, e.line,
+            "There are no comments at the end of a line: the text from ';' on is part of the value, so "
+            "this entry names " + Quoted(e.value) + ". Put comments on lines of their own.");
+    }
+    if (e.value.find_first_of("*?") != std::string::npos) {
+        Add(FindingLevel::Error, list.name, key, e.line,
+            std::string("Wildcards are not expanded: the uninstaller removes only a ") + list.what +
+                " of exactly this name. List each one.");
+    }
+    size_t percent = e.value.find('%');
+    if (percent != std::string::npos && e.value.find('%', percent + 1) != std::string::npos) {
+        Add(FindingLevel::Error, list.name, key, e.line,
+            "Environment variables such as %ProgramFiles% are not expanded: the uninstaller uses the text as "
+            "it stands. Write the name in full, as the installer resolved it.");
+    }
+}
+
+void Checker::CheckDuplicateValues(const ListSection& list, const std::vector<Entry>& entries)
+{
+    for (size_t j = 1; j < entries.size(); ++j) {
+        for (size_t i = 0; i < j; ++i) {
+            if (!EqualsIgnoringCase(entries[i].value, entries[j].value))
+                continue;
+            std::string message = "This repeats entry " + std::to_string(entries[i].index) + " (" +
+                                  LineRef(entries[i].line) + "). The uninstaller tries it twice, and the "
+                                  "second try finds nothing left";
+            bool logged = std::string(list.name) != "Group" &&
+                          !(std::string(list.name) == "Files" && entries[j].value.back() == '\\');
+            message += logged ? ", which the user's log shows as \"- failed to delete.\"." : ".";
+            Add(FindingLevel::Warning, list.name, std::to_string(entries[j].index), entries[j].line, message);
+            break;
+        }
+    }
+}
+
+// Directories (and program groups) go only when empty, and in list order,
+// so one listed before a folder inside it is tried while that folder is
+// still there.
+void Checker::CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
+                           const std::vector<bool>& isFolder)
+{
+    bool groups = std::string(list.name) == "Group";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!isFolder[i])
+            continue;
+        std::string outer = groups ? entries[i].value + "\\" : entries[i].value;
+        for (size_t j = i + 1; j < entries.size(); ++j) {
+            if (!isFolder[j] || entries[j].value.size() <= outer.size() ||
+                !StartsWithIgnoringCase(entries[j].value, outer))
+                continue;
+            std::string what = groups ? "program group" : "directory";
+            Add(FindingLevel::Error, list.name, std::to_string(entries[i].index), entries[i].line,
+                "The " + what + " " + Quoted(entries[i].value) + " is listed before " +
+                    Quoted(entries[j].value) + " (entry " + std::to_string(entries[j].index) + ", " +
+                    LineRef(entries[j].line) + "), which lies inside it. " +
+                    (groups ? "Program groups are removed in list order"
+                            : "Directories are removed at the very end, in list order,") +
+                    " and only when empty, so when this one's turn comes the inner one is still there "
+                    "and this one stays behind. List this entry after " +
+                    Quoted(entries[j].value) + ".");
+            break;
+        }
+    }
+}
+
+void Checker::CheckFiles()
+{
+    std::vector<Entry> entries = ReadList(kFiles.name);
+    std::vector<bool> isDirectory;
+    for (const Entry& e : entries) {
+        CheckCommonEntry(kFiles, e);
+        std::string key = std::to_string(e.index);
+        const std::string& v = e.value;
+        bool directory = v.back() == '\\';
+        isDirectory.push_back(directory);
+        if (EndsInShiftJisTrailBackslash(v)) {
+            Add(FindingLevel::Warning, kFiles.name, key, e.line,
+                "This path ends in the byte 0x5C after a byte that starts a double-byte character in the "
+                "Japanese code page (Shift-JIS). On a Japanese system the two bytes are one character and "
+                "the entry names a file; elsewhere it ends in a backslash and names a directory. Make sure "
+                "it means what you want on the systems you ship to.");
+        }
+        bool drive = v.size() >= 3 && ((v[0] >= 'A' && v[0] <= 'Z') || (v[0] >= 'a' && v[0] <= 'z')) &&
+                     v[1] == ':' && (v[2] == '\\' || v[2] == '/');
+        bool unc = v.size() >= 3 && v[0] == '\\' && v[1] == '\\';
+        if (!drive && !unc) {
+            Add(FindingLevel::Error, kFiles.name, key, e.line,
+                "This is not a full path. The uninstaller runs in the temporary directory, so a relative "
+                "path would be looked for there; write the full path, for example "
+                "C:\\Program Files\\Sample App\\readme.txt.");
+        } else if (drive && v.size() == 3) {
+            Add(FindingLevel::Error, kFiles.name, key, e.line,
+                "This names the root folder of a drive, which can never be removed.");
+        }
+    }
+    CheckDuplicateValues(kFiles, entries);
+    CheckNesting(kFiles, entries, isDirectory);
+}
+
+void Checker::CheckGroups()
+{
+    // The protected names: the uninstaller leaves a group of this title in
+    // place (it is the user's Startup folder) and reports it as deleted.
+    static const std::string kProtected[] = {
+        "\xBD\xC0\xB0\xC4\xB1\xAF\xCC\xDF",                                  // half-width katakana "Startup"
+        "\x83\x58\x83\x5E\x81\x5B\x83\x67\x83\x41\x83\x62\x83\x76",          // full-width katakana "Startup"
+        "Startup",
+        "\xBD\xC0\xB0\xC4\x20\xB1\xAF\xCC\xDF",                              // half-width katakana with a blank
+        "Start Up",
+        "\x82\xB7\x82\xBD\x81\x5B\x82\xC6\x82\xA0\x82\xC1\x82\xD5",          // hiragana "Startup"
+    };
+    std::vector<Entry> entries = ReadList(kGroup.name);
+    std::vector<bool> isFolder(entries.size(), true);
+    for (const Entry& e : entries) {
+        CheckCommonEntry(kGroup, e);
+        std::string key = std::to_string(e.index);
+        const std::string& v = e.value;
+        bool absolute = v[0] == '\\' || v[0] == '/' || (v.size() >= 2 && v[1] == ':');
+        if (absolute) {
+            Add(FindingLevel::Error, kGroup.name, key, e.line,
+                "A program group is a folder name inside the Start menu's Programs folder, such as "
+                "'Sample App' or 'Sample Vendor\\Sample App'. This looks like a full path; the uninstaller "
+                "would add it to the Programs folder's path and name nothing that exists.");
+            continue;
+        }
+        if (v.back() == '\\' || v.back() == '/') {
+            Add(FindingLevel::Warning, kGroup.name, key, e.line,
+                "The group name ends in a backslash, so the uninstaller cannot tell its folder name. Write "
+                "it without the final backslash.");
+            continue;
+        }
+        if (v.size() > 150) {
+            Add(FindingLevel::Warning, kGroup.name, key, e.line,
+                "This group name is " + std::to_string(v.size()) + " characters long. The uninstaller puts the "
+                "Programs folder's path (often 60 to 100 characters) in front of it, and the whole must stay "
+                "within 259 characters.");
+        }
+        std::string title = LastComponent(v);
+        bool isProtected = false;
+        for (const std::string& p : kProtected)
+            isProtected = isProtected || title == p;
+        if (isProtected) {
+            Add(FindingLevel::Warning, kGroup.name, key, e.line,
+                "A group named " + Quoted(title) + " is never removed: the uninstaller protects the user's "
+                "Startup folder, leaves this folder in place and still reports it as deleted. Give the "
+                "program's shortcuts a group of their own name.");
+        } else if (EqualsIgnoringCase(title, "Startup") || EqualsIgnoringCase(title, "Start Up")) {
+            Add(FindingLevel::Error, kGroup.name, key, e.line,
+                "The uninstaller protects the Startup folder only under the exact spellings 'Startup' and "
+                "'Start Up'. " + Quoted(title) + " differs only in case, and folder names ignore case, so "
+                "on a system whose Startup folder is spelt 'Startup' the uninstaller would remove the "
+                "user's Startup folder when it is empty. Do not list the Startup folder.");
+        }
+    }
+    CheckDuplicateValues(kGroup, entries);
+    CheckNesting(kGroup, entries, isFolder);
+}
+
+void Checker::CheckRegistry(size_t root)
+{
+    // Keys that other programs or the system keep their data in. The
+    // uninstaller deletes a listed key with everything below it.
+    static const char* const kSharedCurrentUser[] = {
+        "Software\\Microsoft", "Software\\Classes", "Software\\Policies", "Software\\Wow6432Node",
+        "Software\\Clients", "Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows\\CurrentVersion",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies", "Software\\Microsoft\\Windows NT",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion",
+    };
+    static const char* const kSharedLocalMachine[] = {
+        "SOFTWARE\\Microsoft", "SOFTWARE\\Classes", "SOFTWARE\\Policies", "SOFTWARE\\Wow6432Node",
+        "SOFTWARE\\Clients", "SOFTWARE\\ODBC", "SOFTWARE\\Microsoft\\Windows",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", "SOFTWARE\\Microsoft\\Windows NT",
+        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SYSTEM\\CurrentControlSet",
+        "SYSTEM\\CurrentControlSet\\Services", "SYSTEM\\CurrentControlSet\\Control",
+    };
+    static const char* const kSharedClassesRoot[] = {
+        "CLSID", "Interface", "TypeLib", "AppID", "*", "Directory", "Folder", "Drive",
+        "AllFilesystemObjects", "exefile", "txtfile", "lnkfile", "batfile", "comfile", "cmdfile",
+        "htmlfile", "inifile", "regfile", "MIME", "MIME\\Database", "Applications",
+        "SystemFileAssociations", "Installer", "Unknown", "Network", "Protocols", "Protocols\\Handler",
+        "CLSID\\{00021401-0000-0000-C000-000000000046}",
+    };
+    const ListSection& list = kRegistry[root];
+    const std::string rootName = kRootNames[root];
+    std::vector<Entry> entries = ReadList(list.name);
+    for (const Entry& e : entries) {
+        CheckCommonEntry(list, e);
+        std::string key = std::to_string(e.index);
+        const std::string& v = e.value;
+        std::string lower = Lower(v);
+        static const char* const kRootPrefixes[] = { "hkey_", "hklm", "hkcu", "hkcr", "hku" };
+        bool namesRoot = false;
+        for (const char* p : kRootPrefixes) {
+            std::string prefix = p;
+            namesRoot = namesRoot || (lower.compare(0, prefix.size(), prefix) == 0 &&
+                                      (prefix == "hkey_" || lower.size() == prefix.size() ||
+                                       lower[prefix.size()] == '\\'));
+        }
+        if (namesRoot) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path starts with a root's name, but the section already names the root: write "
+                "the path below " + rootName + ", for example Software\\Sample Vendor\\Sample App. As "
+                "written the uninstaller looks for a key of that name below " + rootName +
+                " and finds none.");
+            continue;
+        }
+        if (v[0] == '\\') {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path starts with a backslash; the registry does not accept that, so the key is not "
+                "deleted. Write it without the leading backslash.");
+            continue;
+        }
+        if (v.back() == '\\' || v.find("\\\\") != std::string::npos) {
+            Add(FindingLevel::Warning, list.name, key, e.line,
+                "The key path has an empty part (a doubled or final backslash), so it may not name the key "
+                "you mean. Write the key names separated by single backslashes.");
+        }
+
+        // Judge the path below the root; below HKEY_USERS the first level is
+        // a whole user's registry, and what follows it is like HKEY_CURRENT_USER.
+        std::string path = WithoutTrailingBackslashes(v);
+        size_t shareRoot = root;
+        if (rootName == "HKEY_USERS") {
+            size_t cut = path.find('\\');
+            if (cut == std::string::npos) {
+                Add(FindingLevel::Error, list.name, key, e.line,
+                    "Deleting " + Quoted(path) + " below HKEY_USERS would delete a whole user's registry: "
+                    "every program's settings and the user's own. List the program's own key below it.");
+                continue;
+            }
+            path = path.substr(cut + 1);
+            shareRoot = 0;
+        }
+        bool shared = false;
+        bool oneLevel = path.find('\\') == std::string::npos;
+        if (shareRoot == 0 || shareRoot == 2)
+            shared = oneLevel;  // every top-level key there belongs to the system
+        const char* const* names = shareRoot == 0 ? kSharedCurrentUser
+                                 : shareRoot == 1 ? kSharedClassesRoot : kSharedLocalMachine;
+        size_t count = shareRoot == 0 ? sizeof kSharedCurrentUser / sizeof *names
+                     : shareRoot == 1 ? sizeof kSharedClassesRoot / sizeof *names
+                                      : sizeof kSharedLocalMachine / sizeof *names;
+        for (size_t i = 0; i < count; ++i)
+            shared = shared || EqualsIgnoringCase(path, names[i]);
+        if (shared) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "Deleting " + rootName + "\\" + v + " would destroy data that other programs and Windows "
+                "keep there: the uninstaller deletes a listed key with everything below it. List only the "
+                "program's own keys, for example Software\\Sample Vendor\\Sample App.");
+            continue;
+        }
+        if (shareRoot == 1 && oneLevel && path[0] == '.') {
+            Add(FindingLevel::Warning, list.name, key, e.line,
+                "Deleting the whole " + Quoted(path) + " key removes that file type for every program that "
+                "uses it. List it only if the extension belongs to this program alone.");
+        }
+        size_t firstCut = path.find('\\');
+        if (shareRoot != 1 && firstCut != std::string::npos && path.find('\\', firstCut + 1) == std::string::npos &&
+            EqualsIgnoringCase(path.substr(0, firstCut), "Software")) {
+            Add(FindingLevel::Warning, list.name, key, e.line,
+                Quoted(path) + " usually holds every program of one maker. If the maker has other "
+                "programs installed, their settings go too; list the program's own key below it unless "
+                "this key belongs to this program alone.");
+        }
+        if (rootName == "HKEY_LOCAL_MACHINE" && StartsWithIgnoringCase(path, kUninstallPath)) {
+            Add(FindingLevel::Warning, list.name, key, e.line,
+                "The uninstaller removes the program's own entry in the installed-programs list by itself at "
+                "the very end (the one named by UninstallKey). Listing an entry there removes it while "
+                "the uninstallation is still running; leave it out unless it is another entry of this program.");
+        }
+    }
+    CheckDuplicateValues(list, entries);
+}
+
+std::vector<Finding> Checker::Run(const std::string& text)
+{
+    if (ini_.encoding == IniEncoding::Utf16Bom) {
+        Add(FindingLevel::Error, "", "", 1,
+            "The file is saved as UTF-16 (it starts with a byte order mark). The uninstaller reads its "
+            "information as plain ANSI text in the user's code page; save it as ANSI.");
+        return findings_;
+    }
+    if (ini_.encoding == IniEncoding::Utf8Bom) {
+        Add(FindingLevel::Error, "", "", 1,
+            "The file starts with a UTF-8 byte order mark (the bytes EF BB BF). The uninstaller reads its "
+            "information as plain ANSI text in the user's code page, where these bytes spoil the first "
+            "line; save the file as ANSI without a byte order mark.");
+    }
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        int line = 1 + (int)std::count(text.begin(), text.begin() + (long)nul, '\n');
+        Add(FindingLevel::Error, "", "", line,
+            "The file contains a NUL byte; the uninstaller stops reading a name or value there. Is this a "
+            "text file?");
+    }
+    CheckSections();
+    CheckOptions();
+    CheckFiles();
+    CheckCommonGroup();
+    CheckGroups();
+    for (size_t root = 0; root < 4; ++root)
+        CheckRegistry(root);
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    return findings_;
+}
+
+std::vector<Finding> CheckInfoText(const std::string& text)
+{
+    Checker checker(text);
+    return checker.Run(text);
+}
+
+size_t CountFindings(const std::vector<Finding>& findings, FindingLevel level)
+{
+    return (size_t)std::count_if(findings.begin(), findings.end(),
+                                 [level](const Finding& f) { return f.level == level; });
+}
+
+static std::string Wrap(const std::string& text, size_t width, const std::string& indent)
+{
+    std::string out, line;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t space = text.find(' ', at);
+        std::string word = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+        at = space == std::string::npos ? text.size() : space + 1;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += indent + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        out += indent + line + "\n";
+    return out;
+}
+
+std::string FormatFindingsText(const std::vector<Finding>& findings, const std::string& fileName)
+{
+    std::string out;
+    for (const Finding& f : findings) {
+        out += fileName + (f.line > 0 ? ":" + std::to_string(f.line) : std::string()) + ": " +
+               (f.level == FindingLevel::Error ? "error" : "warning");
+        if (!f.section.empty() || !f.key.empty()) {
+            out += ":";
+            if (!f.section.empty())
+                out += " [" + f.section + "]";
+            if (!f.key.empty())
+                out += " " + f.key;
+        }
+        out += "\n" + Wrap(f.message, 72, "    ");
+    }
+    size_t errors = CountFindings(findings, FindingLevel::Error);
+    size_t warnings = CountFindings(findings, FindingLevel::Warning);
+    if (findings.empty())
+        out += fileName + ": no problems found\n";
+    else
+        out += fileName + ": " + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
+               std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n");
+    return out;
+}
+
+static std::string JsonString(const std::string& s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\u%04X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string FormatFindingsJson(const std::vector<Finding>& findings, const std::string& fileName)
+{
+    std::string out = "{\"file\": " + JsonString(fileName) +
+                      ", \"errors\": " + std::to_string(CountFindings(findings, FindingLevel::Error)) +
+                      ", \"warnings\": " + std::to_string(CountFindings(findings, FindingLevel::Warning)) +
+                      ", \"findings\": [";
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = findings[i];
+        out += std::string(i ? "," : "") + "\n  {\"level\": " +
+               (f.level == FindingLevel::Error ? "\"error\"" : "\"warning\"") +
+               ", \"section\": " + JsonString(f.section) + ", \"key\": " + JsonString(f.key) +
+               ", \"line\": " + std::to_string(f.line) + ", \"message\": " + JsonString(f.message) + "}";
+    }
+    out += findings.empty() ? "]}\n" : "\n]}\n";
+    return out;
+}
