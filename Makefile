@@ -2,13 +2,14 @@
 #   make          build every preset (host, win32, win64)
 #   make test     set up the machine when needed, build, run every test
 #   make setup    install the packages the build and the tests need
+#   make fuzz     run the vendor tool's fuzz targets for a bounded time
 
 JOBS ?= 2
 TEST_ARCH = $(shell scripts/test-arch)
 JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
 
-.PHONY: all build setup host win32 win64 test test-host test-wine clean
+.PHONY: all build setup host win32 win64 test test-host test-wine fuzz clean
 
 all: build
 
@@ -41,6 +42,10 @@ test-wine:
 	  $(EN_ENV) ctest --preset $$0 || exit 1; \
 	  echo "== Wine tests ($$0), code page 932 =="; \
 	  $(JA_ENV) ctest --preset $$0' $$arch
+
+# Fuzzing of the vendor tool's readers with libFuzzer (not part of 'make test').
+fuzz: setup
+	tools/twpack/fuzz/run
 
 clean:
 	rm -rf build
