@@ -235,9 +235,19 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return TWPACK_FAILED;
     }
     std::string text = data;
-    if (LooksLikeExecutable(data) && !ReadInfoFromExecutable("check", path, data, &text, err))
-        return TWPACK_PROBLEMS;
-    std::vector<Finding> findings = CheckInfoText(text);
+    std::vector<Finding> findings;
+    if (LooksLikeExecutable(data) && !ExtractInfoText(data, &text)) {
+        // Reported like any other finding, so that --json stays JSON.
+        Finding f;
+        f.message = FindBlockMarker(data) != std::string::npos
+                        ? "This program has the marker of an information block but no information after "
+                          "it; the uninstaller would report that it cannot read its information."
+                        : "This program carries no uninstall information. Add it with: twpack build " +
+                              path + " info.ini -o <out.exe>";
+        findings.push_back(f);
+    } else {
+        findings = CheckInfoText(text);
+    }
     out << (a.json ? FormatFindingsJson(findings, path) : FormatFindingsText(findings, path));
     return CountFindings(findings, FindingLevel::Error) > 0 ? TWPACK_PROBLEMS : TWPACK_OK;
 }

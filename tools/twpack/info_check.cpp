@@ -599,6 +599,20 @@ void Checker::CheckGroups()
                 "would add it to the Programs folder's path and name nothing that exists.");
             continue;
         }
+        bool dotPart = false;
+        for (size_t start = 0; start <= v.size();) {
+            size_t cut = v.find_first_of("\\/", start);
+            std::string part = v.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+            dotPart = dotPart || part == "." || part == "..";
+            start = cut == std::string::npos ? v.size() + 1 : cut + 1;
+        }
+        if (dotPart) {
+            Add(FindingLevel::Error, kGroup.name, key, e.line,
+                "The group name has a '.' or '..' part. The uninstaller removes only groups that lie plainly "
+                "inside the Programs folder and refuses this one, so it is not removed. Write the folder "
+                "names only, such as 'Sample Vendor\\Sample App'.");
+            continue;
+        }
         if (v.back() == '\\' || v.back() == '/') {
             Add(FindingLevel::Warning, kGroup.name, key, e.line,
                 "The group name ends in a backslash, so the uninstaller cannot tell its folder name. Write "

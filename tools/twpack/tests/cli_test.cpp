@@ -115,6 +115,12 @@ TEST(TwpackProgram, CheckReportsInTextAndJson)
     EXPECT_EQ(0, warned.code) << warned.out;
     EXPECT_TRUE(Contains(warned.out, "warn.ini: 0 errors, 1 warning\n")) << warned.out;
 
+    RunResult plain = w.Run("check --json twuninst.exe");
+    EXPECT_EQ(1, plain.code);
+    EXPECT_EQ(0u, plain.out.find("{\"file\": \"twuninst.exe\", \"errors\": 1, \"warnings\": 0, \"findings\": [\n"
+                                 "  {\"level\": \"error\", \"section\": \"\", \"key\": \"\", \"line\": 0, "
+                                 "\"message\": \"This program carries no uninstall information.")) << plain.out;
+
     WriteBytes(w.dir + "bad.exe", AppendBlock(w.image, kGapInfo));
     RunResult inside = w.Run("check bad.exe");
     EXPECT_EQ(1, inside.code);

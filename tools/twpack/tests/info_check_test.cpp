@@ -159,6 +159,8 @@ TEST(InfoCheck, ProgramGroups)
           { { E, "Group", "0", 4, "remove the user's Startup folder" } } },
         { "full path", WithKey("[Group]\n0=C:\\Start Menu\\Sample\n"), { { E, "Group", "0", 4, "full path" } } },
         { "final backslash", WithKey("[Group]\n0=Sample\\\n"), { { W, "Group", "0", 4, "final backslash" } } },
+        { "dot parts", WithKey("[Group]\n0=..\\Startup\n1=Sample\\.\n2=.hidden\n"),
+          { { E, "Group", "0", 4, "'.' or '..' part" }, { E, "Group", "1", 5, "'.' or '..' part" } } },
         { "parent before child", WithKey("[Group]\n0=Vendor\n1=Vendor\\App\n"),
           { { E, "Group", "0", 4, "Program groups are removed in list order" } } },
         { "CommonGroup word", WithKey("[Group]\nCommonGroup=yes\n0=A\n"),

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -117,7 +119,7 @@ std::set<std::string> Variants(const std::vector<std::string>& names)
     return all;
 }
 
-void CompareCorpusFile(const std::string& dir, int index, const CorpusFile& file)
+int CompareCorpusFile(const std::string& dir, int index, const CorpusFile& file)
 {
     SCOPED_TRACE(file.name);
     std::string path = dir + "corpus" + std::to_string(index) + ".ini";
@@ -150,14 +152,16 @@ void CompareCorpusFile(const std::string& dir, int index, const CorpusFile& file
         }
     }
     EXPECT_GT(compared, 0);
+    return compared;
 }
 
 void CompareCorpus(const std::string& dirName, const std::vector<CorpusFile>& corpus)
 {
     std::string dir = MakeSandboxDir(dirName);
-    int index = 0;
+    int index = 0, compared = 0;
     for (const CorpusFile& file : corpus)
-        CompareCorpusFile(dir, index++, file);
+        compared += CompareCorpusFile(dir, index++, file);
+    printf("[ %d files, %d section/key look-ups compared ]\n", index, compared);
 }
 
 }  // namespace
