@@ -22,8 +22,18 @@ const std::string kInfo =
     "[Registry_CURRENT_USER]\r\n0=Software\\TarnwickTest\\twpack-roundtrip-none\r\n";
 const char kUninstallEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TwpackRoundTrip";
 
-std::string TwpackExe() { return BuildTreePath(TWPACK_EXE_RELATIVE); }
-std::string UninstallerExe() { return BuildTreePath(TWUNINST_EXE_RELATIVE); }
+// A path of the build machine as Wine shows it (drive Z: is its root).
+std::string WindowsPathOf(const char* hostPath)
+{
+    std::string path = std::string("Z:") + hostPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string TwpackExe() { return WindowsPathOf(TWPACK_EXE_HOST_PATH); }
+std::string UninstallerExe() { return WindowsPathOf(TWUNINST_EXE_HOST_PATH); }
 
 struct ProgramRun {
     DWORD code = 0xFFFFFFFF;
