@@ -777,6 +777,14 @@ std::string IdentityAfter(const std::string& text, const std::string& from)
     return text.substr(start, end - start);
 }
 
+// The build embeds the product's manifest; only the 64-bit test build names
+// its own architecture, so that it gets the same controls as the product.
+#ifdef _WIN64
+const char kArchitecture[] = "processorArchitecture=\"amd64\"";
+#else
+const char kArchitecture[] = "processorArchitecture=\"X86\"";
+#endif
+
 TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix)
 {
     std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEA(1), kJapanese);
@@ -786,7 +794,7 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix)
     std::string own = IdentityAfter(manifest, "<assembly ");
     EXPECT_NE(std::string::npos, own.find("type=\"win32\""));
     EXPECT_NE(std::string::npos, own.find("version=\"1.0.0.0\""));
-    EXPECT_NE(std::string::npos, own.find("processorArchitecture=\"X86\""));
+    EXPECT_NE(std::string::npos, own.find(kArchitecture));
     EXPECT_NE(std::string::npos, own.find("name=\""));
     EXPECT_NE(std::string::npos, manifest.find("<description>"));
 
@@ -795,12 +803,32 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix)
         "type=\"win32\"",
         "name=\"Microsoft.Windows.Common-Controls\"",
         "version=\"6.0.0.0\"",
-        "processorArchitecture=\"X86\"",
+        kArchitecture,
         "publicKeyToken=\"6595b64144ccf1df\"",
         "language=\"*\"",
     };
     for (const char* attribute : attributes)
         EXPECT_NE(std::string::npos, dependency.find(attribute)) << attribute;
+
+    // The product's own text, as written for the 32-bit build.
+    std::string source = ReadFileBytes(SourceTreePath("src/res/twuninst.manifest"));
+    const std::string x86 = "processorArchitecture=\"X86\"";
+    for (size_t at = source.find(x86); at != std::string::npos; at = source.find(x86, at))
+        source.replace(at, x86.size(), kArchitecture);
+    EXPECT_EQ(source, manifest);
+}
+
+// This test program carries the same resources as the uninstaller. With the
+// manifest, its common controls come from the side-by-side store (version 6),
+// not from the system directory.
+TEST_F(ResourcesTest, ManifestBringsTheSideBySideControls)
+{
+    InitCommonControls();
+    char path[MAX_PATH] = "";
+    ASSERT_TRUE(GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, COUNTOF(path)));
+    CharLowerA(path);
+    EXPECT_NE(std::string::npos, std::string(path).find("\\winsxs\\")) << path;
+    EXPECT_NE(std::string::npos, std::string(path).find("common-controls")) << path;
 }
 
 typedef DWORD(WINAPI* GetSizeFn)(LPCSTR, LPDWORD);

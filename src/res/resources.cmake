@@ -1,6 +1,7 @@
 # The resource object (twres), linked into the uninstaller and the tests.
-# The pictures are generated from make_images.py into the build tree, so
-# the resource script finds them on its include path.
+# The pictures are generated from make_images.py and the manifest is copied
+# into the build tree, where the resource script finds them on its include
+# path.
 find_program(TW_PYTHON3 python3 REQUIRED)
 
 set(TW_RES_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -18,8 +19,19 @@ add_custom_command(
     COMMENT "Generating the uninstaller's bitmaps and icon"
     VERBATIM)
 
+# The product is 32-bit and asks for the X86 common controls. The 64-bit test
+# build asks for the amd64 ones instead: given an X86 dependency, a 64-bit
+# process gets the old controls (seen under Wine), unlike the product.
+file(READ ${TW_RES_DIR}/twuninst.manifest TW_MANIFEST)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  string(REPLACE "processorArchitecture=\"X86\"" "processorArchitecture=\"amd64\""
+         TW_MANIFEST "${TW_MANIFEST}")
+endif()
+file(CONFIGURE OUTPUT ${TW_RES_GEN_DIR}/app.manifest CONTENT "${TW_MANIFEST}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TW_RES_DIR}/twuninst.manifest)
+
 add_library(twres OBJECT ${TW_RES_DIR}/app.rc ${TW_RES_IMAGES})
 target_include_directories(twres PRIVATE ${TW_RES_DIR} ${TW_RES_DIR}/.. ${TW_RES_GEN_DIR})
 # The script's dependency scan sees neither the pictures nor the manifest.
 set_source_files_properties(${TW_RES_DIR}/app.rc PROPERTIES OBJECT_DEPENDS
-    "${TW_RES_IMAGES};${TW_RES_DIR}/en.rc;${TW_RES_DIR}/ja.rc;${TW_RES_DIR}/resource.h;${TW_RES_DIR}/twuninst.manifest")
+    "${TW_RES_IMAGES};${TW_RES_DIR}/en.rc;${TW_RES_DIR}/ja.rc;${TW_RES_DIR}/resource.h;${TW_RES_GEN_DIR}/app.manifest")
