@@ -617,11 +617,6 @@ const PictureCase kPictures[] = {
         "BBBBBBBBBBB", "BBBBBBBBBBB" } },
 };
 
-int PictureIndex(char code)
-{
-    return code == 'R' ? 1 : code == 'S' ? 8 : 7;
-}
-
 TEST_F(ResourcesTest, IndicatorBitmapsPixelForPixel)
 {
     for (const PictureCase& c : kPictures) {
@@ -650,7 +645,6 @@ TEST_F(ResourcesTest, IndicatorBitmapsPixelForPixel)
             for (int x = 0; x < 11; x++) {
                 int index = (x & 1) ? (line[x / 2] & 0x0F) : (line[x / 2] >> 4);
                 actual += index == 7 ? 'B' : index == 1 ? 'R' : index == 8 ? 'S' : '?';
-                EXPECT_EQ(PictureIndex(c.rows[row][x]), index) << "row " << row + 1 << " x " << x;
             }
             EXPECT_EQ(std::string(c.rows[row]), actual) << "row " << row + 1;
         }
