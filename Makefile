@@ -2,6 +2,8 @@
 #   make          build every preset (host, win32, win64)
 #   make test     set up the machine when needed, build, run every test
 #   make setup    install the packages the build and the tests need
+#   make demo     install a sample application in a private prefix and
+#                 uninstall it through Wine's add/remove programs tool
 #   make fuzz     run the vendor tool's fuzz targets for a bounded time
 
 JOBS ?= 2
@@ -9,7 +11,7 @@ TEST_ARCH = $(shell scripts/test-arch)
 JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
 
-.PHONY: all build setup host win32 win64 test test-host test-wine fuzz clean
+.PHONY: all build setup host win32 win64 test test-host test-wine fuzz demo demo-run clean
 
 all: build
 
@@ -46,6 +48,17 @@ test-wine:
 # Fuzzing of the vendor tool's readers with libFuzzer (not part of 'make test').
 fuzz: setup
 	tools/twpack/fuzz/run
+
+# The demonstration, built for the architecture that Wine can run here (the
+# architecture is chosen again after the set-up, in a new make).
+# LANG=ja_JP.UTF-8 runs it in Japanese; without a DISPLAY it is driven under
+# Xvfb and leaves screenshots in build/demo/.
+demo: setup
+	@$(MAKE) --no-print-directory demo-run
+
+demo-run:
+	@$(MAKE) --no-print-directory $(TEST_ARCH)
+	@tools/demo/run --build build/$(TEST_ARCH)
 
 clean:
 	rm -rf build

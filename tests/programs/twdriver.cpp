@@ -14,6 +14,7 @@
 //   kill-worker               terminate the worker once its dialog shows and
 //                             report whether the launcher ends
 //   wait-started <ms>         wait for the started process to end
+//   wait-uninstaller <ms>     wait until no twuninst.exe or .bin process runs
 //   keys <root\path> ...      report each key as present or absent
 //   pending                   report the pending file operations
 //   no-windows <ms>           report any of our windows seen within ms
@@ -71,6 +72,20 @@ static void ReportText(const char* label, const char* text)
         }
     }
     Report("\n");
+}
+
+// With TW_DRIVER_SHOTS set (the demo), reports "shot: <name>" and waits
+// until the host has taken its screenshot and created C:\shot-<name>.done.
+static void WaitForShot(const char* name)
+{
+    if (getenv("TW_DRIVER_SHOTS") == NULL)
+        return;
+    char done[MAX_PATH];
+    wsprintfA(done, "C:\\shot-%s.done", name);
+    Reportf("shot: %s\n", name);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(done) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 15000)
+        Sleep(20);
 }
 
 static int Fail(const char* what)
@@ -196,6 +211,7 @@ static int DoAnswer(const char* answer)
     else if ((GetWindowLongA(GetDlgItem(hBox, IDYES), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
         defaultButton = "yes";
     Reportf("question default: %s\n", defaultButton);
+    WaitForShot("question");
     int id = lstrcmpA(answer, "yes") == 0 ? IDYES : IDNO;
     PressButton(hBox, id);
     if (!WaitWindowGone(hBox, 10000))
@@ -468,6 +484,8 @@ static int DoRunDialog(const char* logPath, const char* heldExe, const char* ent
                     stateTimes[k] = t;
             memcpy(seen, now, sizeof(now));
             Reportf("pictures: files=%s groups=%s registry=%s\n", now[0], now[1], now[2]);
+            if (!lstrcmpA(now[0], "check") && !lstrcmpA(now[1], "arrow"))
+                WaitForShot("running");
             if (lstrcmpA(now[2], "check") == 0)
                 break;
             // A close request, Escape and Enter in each running phase.
@@ -548,11 +566,10 @@ static int DoRunDialog(const char* logPath, const char* heldExe, const char* ent
     ClickDetail(hDlg);
     GetWindowRect(hDlg, &again);
     Reportf("collapsed again to the same size: %s\n", EqualRect(&again, &collapsed) ? "yes" : "no");
-    if (getenv("TW_DRIVER_SHOT") != NULL) {
-        // The demo takes its picture of the expanded finished dialog now.
+    if (getenv("TW_DRIVER_SHOTS") != NULL) {
+        // The demo shows the finished dialog expanded, with its log.
         ClickDetail(hDlg);
-        Report("screenshot: finished\n");
-        Sleep(atoi(getenv("TW_DRIVER_SHOT")));
+        WaitForShot("finished");
     }
 
     Reportf("launcher alive before close: %s\n", IsProcessAlive(hLauncher) ? "yes" : "no");
@@ -617,6 +634,18 @@ static int DoWaitStarted(DWORD timeoutMs)
         return Fail("nothing started");
     int ended = WaitForSingleObject(s_hStarted, timeoutMs) == WAIT_OBJECT_0;
     Reportf("started process ended: %s\n", ended ? "yes" : "no");
+    return 1;
+}
+
+// Waits until no launcher or worker process is left.
+static int DoWaitUninstaller(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    int left;
+    while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
+           GetTickCount() - start < timeoutMs)
+        Sleep(100);
+    Reportf("uninstaller processes left: %s\n", left ? "yes" : "no");
     return 1;
 }
 
@@ -710,6 +739,9 @@ int main(int argc, char** argv)
                 ++i;
                 Reportf("key %s: %s\n", argv[i], IsKeyPresent(argv[i]) ? "present" : "absent");
             }
+        } else if (lstrcmpA(action, "wait-uninstaller") == 0) {
+            ok = DoWaitUninstaller((DWORD)atoi(next));
+            ++i;
         } else if (lstrcmpA(action, "pending") == 0) {
             ok = DoPending();
         } else if (lstrcmpA(action, "no-windows") == 0) {
