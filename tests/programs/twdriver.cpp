@@ -549,7 +549,9 @@ static int DoRunDialog(const char* logPath, const char* heldExe, const char* ent
              MapWindowPoints(NULL, hDlg, (POINT*)&boxRect, 2), boxRect.top < client.bottom) ? "yes" : "no");
     RECT collapsedClient;
     GetClientRect(hDlg, &collapsedClient);
+    ReportWindowRect("collapsed", hDlg);
     ClickDetail(hDlg);
+    ReportWindowRect("expanded", hDlg);
     GetWindowRect(hDlg, &expanded);
     GetClientRect(hDlg, &client);
     GetWindowRect(hBox, &boxRect);
