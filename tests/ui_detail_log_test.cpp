@@ -259,6 +259,36 @@ TEST(DetailLog, NewDialogShowsTheLogEvenWithoutNewLines)
     DestroyDialog();
 }
 
+BOOL CALLBACK FindOtherDialog(HWND hwnd, LPARAM lParam)
+{
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, COUNTOF(cls));
+    if (hwnd != g_hProgressDlg && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        *(HWND*)lParam = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Plays the user of an error box on the given thread: while the box is up,
+// lets the probe look at the detail box, then presses OK.
+DWORD WINAPI CloseErrorBoxAfterProbe(void* param)
+{
+    DWORD threadId = (DWORD)(UINT_PTR)param;
+    for (int i = 0; i < 400; ++i) {
+        HWND found = NULL;
+        EnumThreadWindows(threadId, FindOtherDialog, (LPARAM)&found);
+        if (found != NULL) {
+            PostMessageA(g_hProgressDlg, kProbe, 0, 0);
+            Sleep(200);
+            PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return 0;
+        }
+        Sleep(25);
+    }
+    return 0;
+}
+
 TEST(DetailLog, ErrorBoxFindsTheBoxUpToDate)
 {
     // An error box's modal loop handles the dialog's messages too.
@@ -266,33 +296,7 @@ TEST(DetailLog, ErrorBoxFindsTheBoxUpToDate)
     ASSERT_NE((HWND)NULL, hDlg);
     PumpMessages(hDlg);
     AppendDetailLog("", "C:\\App\\before-error.txt", "- deleted.");
-    struct Closer {
-        static DWORD WINAPI Run(void* param)
-        {
-            DWORD threadId = (DWORD)(UINT_PTR)param;
-            for (int i = 0; i < 400; ++i) {
-                HWND found = NULL;
-                EnumThreadWindows(threadId, [](HWND hwnd, LPARAM lp) -> BOOL {
-                    char cls[32] = "";
-                    GetClassNameA(hwnd, cls, COUNTOF(cls));
-                    if (hwnd != g_hProgressDlg && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-                        *(HWND*)lp = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                }, (LPARAM)&found);
-                if (found != NULL) {
-                    PostMessageA(g_hProgressDlg, kProbe, 0, 0);
-                    Sleep(200);
-                    PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                    return 0;
-                }
-                Sleep(25);
-            }
-            return 0;
-        }
-    };
-    HANDLE hThread = CreateThread(NULL, 0, Closer::Run, (void*)(UINT_PTR)GetCurrentThreadId(), 0, NULL);
+    HANDLE hThread = CreateThread(NULL, 0, CloseErrorBoxAfterProbe, (void*)(UINT_PTR)GetCurrentThreadId(), 0, NULL);
     int runs = g_probeRuns;
     ShowErrorMessage(IDS_CANNOT_INITIALIZE);
     WaitForSingleObject(hThread, 15000);

@@ -65,16 +65,19 @@ static void LogSampleLines()
     AppendDetailLog("HKEY_LOCAL_MACHINE \\", "SOFTWARE\\Tarnwick\\Sample", LoadTextBuffer(IDS_DELETED));
 }
 
+static BOOL CALLBACK AnswerNo(HWND hwnd, LPARAM)
+{
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+    return TRUE;
+}
+
 // Answers the question with No once the picture has been taken.
 static DWORD WINAPI DismissQuestion(void* param)
 {
     DWORD threadId = (DWORD)(UINT_PTR)param;
     while (!DoneFileExists())
         Sleep(100);
-    EnumThreadWindows(threadId, [](HWND hwnd, LPARAM) -> BOOL {
-        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
-        return TRUE;
-    }, 0);
+    EnumThreadWindows(threadId, AnswerNo, 0);
     return 0;
 }
 
