@@ -39,6 +39,14 @@ static int ReserveLogSpace(size_t cbMore)
     void* block = s_logText == NULL
         ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
         : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
+    if (block == NULL && cbNew > cbNeeded) {
+        // When memory is short the spare room is what fails; the line
+        // itself may still fit.
+        cbNew = cbNeeded;
+        block = s_logText == NULL
+            ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
+            : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
+    }
     if (block == NULL)
         return 0;
     s_logText = (char*)block;

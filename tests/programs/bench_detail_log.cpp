@@ -41,12 +41,12 @@ static int RunOne(int lines, int pumpEvery)
     ShowWindow(hDlg, SW_SHOW);
     PumpMessages(hDlg);
 
-    // " C:\Program Files\Tarnwick Sample\data\file00000.dat - deleted.\r\n"
-    // padded to 73 bytes with the directory name.
+    // " C:\Program Files\Tarnwick Sample\subdir2\data\file00000.dat - deleted.\r\n"
+    // (73 bytes).
     char item[128];
     double start = NowMs();
     for (int i = 0; i < lines; ++i) {
-        wsprintfA(item, "C:\\Program Files\\Tarnwick Sample\\sub\\data\\file%05d.dat", i);
+        wsprintfA(item, "C:\\Program Files\\Tarnwick Sample\\subdir2\\data\\file%05d.dat", i);
         AppendDetailLog("", item, "- deleted.");
         if (pumpEvery > 0 && (i + 1) % pumpEvery == 0)
             PumpMessages(hDlg);
