@@ -28,8 +28,9 @@ void AppendDetailLog(const char* prefix, const char* item, const char* status);
 // The whole detail log text ("" before the first line).
 const char* GetDetailLogText();
 
-// Brings the detail box up to date with the log text when lines were added
-// since the last update. Called before messages are handled.
+// Brings the detail box of g_hProgressDlg up to date with the log text when
+// lines were added since the last update or the box is not the one last
+// filled (a dialog created later). Called before messages are handled.
 void UpdateDetailBox();
 
 // Dispatches every waiting message of the thread without blocking. A
