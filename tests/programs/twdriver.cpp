@@ -469,13 +469,33 @@ static int DoRunDialog(const char* logPath, const char* heldExe, const char* ent
         { "check", "check", "arrow" }, { "check", "check", "check" },
     };
     DWORD stateTimes[4] = { (DWORD)-1, (DWORD)-1, (DWORD)-1, (DWORD)-1 };
+    int lastState = -1;
+    int pendingState = -2;
     for (;;) {
         if (!IsWindow(hDlg))
             return Fail("progress dialog ended before the finished state");
         const char* now[3];
         if (!ReadShownPictures(hDlg, now))
             return Fail("cannot read the screen");
-        if (now[0] != seen[0] || now[1] != seen[1] || now[2] != seen[2]) {
+        // The screen may be caught half-painted (more so on a busy machine):
+        // a reading counts only when it is one of the states in their order,
+        // no earlier than the last one taken, and the next reading agrees.
+        int state = -1;
+        for (int k = 0; k < 4; ++k)
+            if (!lstrcmpA(now[0], kStates[k][0]) && !lstrcmpA(now[1], kStates[k][1]) &&
+                !lstrcmpA(now[2], kStates[k][2]))
+                state = k;
+        if (state < lastState) {
+            Sleep(5);
+            continue;
+        }
+        if (state != pendingState) {
+            pendingState = state;
+            Sleep(5);
+            continue;
+        }
+        if (state >= 0 && (now[0] != seen[0] || now[1] != seen[1] || now[2] != seen[2])) {
+            lastState = state;
             DWORD t = GetTickCount() - start;
             for (int k = 0; k < 4; ++k)
                 if (!lstrcmpA(now[0], kStates[k][0]) && !lstrcmpA(now[1], kStates[k][1]) &&
