@@ -83,6 +83,9 @@ def main():
         for phase, count in (("files", items), ("groups", items // 100), ("registry", items)):
             a, b = figure(o, "ours_%s_ms" % phase), figure(fl, "floor_%s_ms" % phase)
             row("  %s phase, work" % phase, a, b, verdict(ratio(a, b)))
+            reads = figure(fl, "floor_%s_read_ms" % phase)
+            if reads is not None:
+                row("    of it the profile reads", None, reads)
             if phase != "groups":
                 pa = figure(o, "ours_%s_ms" % phase, 1000.0 / count)
                 pb = figure(fl, "floor_%s_ms" % phase, 1000.0 / count)

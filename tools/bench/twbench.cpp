@@ -309,11 +309,15 @@ static int Generate(int files, int keys, int groups, const char* infoPath)
 // The floor: the uninstaller's calls for the same lists, without dialog,
 // log or messages.
 
+static double s_readMs = 0;     // time spent in the profile reads so far
+
 static int ReadEntry(const char* infoPath, const char* section, int index, char* value)
 {
     char key[16];
     wsprintfA(key, "%d", index);
+    double t = NowMs();
     GetPrivateProfileStringA(section, key, "", value, MAX_PATH, infoPath);
+    s_readMs += NowMs() - t;
     return value[0] != '\0';
 }
 
@@ -431,6 +435,7 @@ static int Floor(const char* infoPath, int fresh)
         deleted += DeleteFileA(value) != 0;
     }
     double t1 = NowMs();
+    double read1 = s_readMs;
 
     // Program groups.
     int commonGroup = GetPrivateProfileIntA("Group", "CommonGroup", 0, infoPath);
@@ -461,6 +466,7 @@ static int Floor(const char* infoPath, int fresh)
         groups += RemoveDirectoryA(path) != 0;
     }
     double t2 = NowMs();
+    double read2 = s_readMs;
 
     // Registry trees.
     static const struct {
@@ -477,6 +483,7 @@ static int Floor(const char* infoPath, int fresh)
         for (int n = 0; ReadEntry(infoPath, kLists[r].section, n, value); ++n)
             trees += BareDeleteKeyTree(kLists[r].root, value);
     double t3 = NowMs();
+    double read3 = s_readMs;
 
     // What follows the finished dialog: the entry, the directories.
     HKEY hUninstall;
@@ -495,6 +502,9 @@ static int Floor(const char* infoPath, int fresh)
     Result("floor_groups_ms", t2 - t1);
     Result("floor_registry_ms", t3 - t2);
     Result("floor_cleanup_ms", t4 - t3);
+    Result("floor_files_read_ms", read1);
+    Result("floor_groups_read_ms", read2 - read1);
+    Result("floor_registry_read_ms", read3 - read2);
     Result("floor_files", nFiles);
     Result("floor_files_deleted", deleted);
     Result("floor_side_files_deleted", sides);
@@ -738,7 +748,15 @@ static int TimeChild(const char* resultPath, const char* name, int argc, char** 
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     double t0 = NowMs();
-    if (!CreateProcessA(self, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi))
+    // Wine now and then refuses a start with an internal error; try again.
+    int started = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        t0 = NowMs();
+        started = CreateProcessA(self, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    }
+    if (!started)
         return Die("cannot start the child");
     WaitForSingleObject(pi.hProcess, INFINITE);
     double ms = NowMs() - t0;
