@@ -12,9 +12,10 @@
 //        phase timed; "fresh" rewrites the information file first, as the
 //        launcher does just before the worker reads it
 //   twbench drive <installed exe> <result file> [answer delay ms]
-//        starts "<exe> /s", answers Yes, times the phase pictures and the
-//        worker's first response in each phase, presses Close as soon as
-//        the finished state shows and waits for both processes to end
+//        starts "<exe> /s", answers Yes, times each phase's work by when
+//        the worker next answers a message (it answers only while it pumps),
+//        presses Close as soon as the finished state shows and waits for
+//        both processes to end
 //   twbench timed <result file> <name> <arguments...>
 //        runs twbench with the arguments and records the whole process time
 //   twbench check <result file>
