@@ -15,6 +15,7 @@ static char* s_logText = NULL;      // NUL-terminated; NULL before the first lin
 static size_t s_cchLogText = 0;     // length of the text without terminator
 static size_t s_cbLogBlock = 0;     // size of the block
 static int s_boxIsStale = 0;        // lines added since the box was last set
+static size_t s_cchInBox = 0;      // bytes of the log that the box holds
 static HWND s_hFilledBox = NULL;    // the box that was last set; a new dialog
                                     // starts with an empty box of its own
 
@@ -90,7 +91,20 @@ void UpdateDetailBox()
         return;
     if (!s_boxIsStale && hBox == s_hFilledBox)
         return;
-    SetWindowTextA(hBox, GetDetailLogText());
+    if (hBox == s_hFilledBox && s_cchInBox <= s_cchLogText) {
+        // The box already holds the start of the log: hand it only the
+        // new lines, so each line is laid out once rather than once per
+        // update. The view stays at the top, as a whole re-set leaves it.
+        SendMessageA(hBox, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+        SendMessageA(hBox, EM_REPLACESEL, FALSE, (LPARAM)(s_logText + s_cchInBox));
+        SendMessageA(hBox, EM_SETSEL, 0, 0);
+        SendMessageA(hBox, EM_SCROLLCARET, 0, 0);
+    } else {
+        // EM_REPLACESEL stops at the box's limit, a whole re-set does not.
+        SendMessageA(hBox, EM_SETLIMITTEXT, 0, 0);
+        SetWindowTextA(hBox, GetDetailLogText());
+    }
+    s_cchInBox = s_cchLogText;
     s_hFilledBox = hBox;
     s_boxIsStale = 0;
 }
