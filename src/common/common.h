@@ -51,3 +51,17 @@ int EndsWithBackslash(const char* path);
 // path is a buffer of cchPath bytes. Returns non-zero on success, 0 when the
 // backslash does not fit (the path is then left unchanged).
 int AppendBackslash(char* path, size_t cchPath);
+
+// The two processes of an uninstallation meet through these: the named
+// event the worker sets to release the launcher, and the temporary copy of
+// the executable that the worker runs from.
+#define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
+#define TW_WORKER_COPY_NAME "twuninst.bin"
+
+// The temporary directory with a final backslash, in dir (cchDir bytes).
+// Non-zero on success; 0 when it is not available or does not fit.
+int GetTempDirectory(char* dir, size_t cchDir);
+
+// The path of the worker copy: the temporary directory + "twuninst.bin".
+// Non-zero on success; 0 when it is not available or does not fit.
+int ComposeWorkerCopyPath(char* path, size_t cchPath);

@@ -10,9 +10,6 @@
 #include "ui/ui.h"
 #include "res/resource.h"
 
-#define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
-#define TW_WORKER_COPY_NAME "twuninst.bin"
-
 // Reads the payload of the information block of our own executable into a
 // new heap block (*pcbPayload bytes, still complemented). Returns NULL when
 // there is no block or it cannot be read whole.
@@ -49,13 +46,6 @@ static BYTE* ReadOwnPayload(DWORD* pcbPayload)
     }
     *pcbPayload = cbPayload;
     return (BYTE*)payload.Detach();
-}
-
-// The temporary directory with a final backslash. Non-zero on success.
-static int GetTempDirectory(char* dir, size_t cchDir)
-{
-    DWORD cch = GetTempPathA((DWORD)cchDir, dir);
-    return cch > 0 && cch < cchDir && AppendBackslash(dir, cchDir);
 }
 
 // Writes the decoded payload as the uninstall information file. Non-zero
@@ -157,8 +147,7 @@ void LauncherStage()
 
     char copyPath[MAX_PATH];
     if (!GetTempDirectory(tempDir, COUNTOF(tempDir)) ||
-        !CopyText(copyPath, COUNTOF(copyPath), tempDir) ||
-        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME)) {
+        !ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath))) {
         ShowErrorMessage(IDS_CANNOT_RUN_WORKER);
         return;
     }

@@ -13,8 +13,6 @@
 #include <commctrl.h>
 
 #define TW_UNINSTALL_ROOT "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-#define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
-#define TW_WORKER_COPY_NAME "twuninst.bin"
 
 // Every phase stays on screen at least this long, so the user can follow it.
 static const DWORD kMinimumPhaseMs = 1000;
@@ -158,11 +156,7 @@ static void ReadDisplayName(HKEY hEntry, char* displayName, size_t cchDisplayNam
 static int IsRunningFromWorkerCopy(const char* ownPath)
 {
     char copyPath[MAX_PATH];
-    DWORD cch = GetTempPathA(COUNTOF(copyPath), copyPath);
-    if (cch == 0 || cch >= COUNTOF(copyPath))
-        return 0;
-    if (!AppendBackslash(copyPath, COUNTOF(copyPath)) ||
-        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME))
+    if (!ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath)))
         return 0;
     if (lstrcmpiA(ownPath, copyPath) == 0)
         return 1;
