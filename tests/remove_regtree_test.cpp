@@ -1,7 +1,8 @@
 // Registry key trees deleted bottom-up below the four roots, the end-of-run
-// deletion of one installed-programs entry, and a subkey that refuses
-// deletion (produced through the deletion seam: Wine does not enforce a
-// security descriptor that denies DELETE on a key).
+// deletion of one installed-programs entry, a subkey that refuses deletion
+// (produced through the deletion seam: Wine does not enforce a security
+// descriptor that denies DELETE on a key), and the key paths that are never
+// deleted.
 
 #include <gtest/gtest.h>
 #include <string>
@@ -46,6 +47,14 @@ LONG WINAPI RecordingRegDeleteKey(HKEY hKey, LPCSTR subKey)
     if (!s_refusedName.empty() && s_refusedName == subKey)
         return ERROR_ACCESS_DENIED;
     return RegDeleteKeyA(hKey, subKey);
+}
+
+// The seam while shared keys are at stake: records and refuses every
+// deletion, so that a path let through by mistake still destroys nothing.
+LONG WINAPI RefusingRegDeleteKey(HKEY, LPCSTR subKey)
+{
+    s_deletions.push_back(subKey);
+    return ERROR_ACCESS_DENIED;
 }
 
 class RegistryTree : public testing::Test {
@@ -211,4 +220,89 @@ TEST_F(RegistryTree, ARefusedEntryLeavesTheUninstallKeyAlone)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     s_refusedName.clear();
     DeleteKeyTreeForTest(HKEY_LOCAL_MACHINE, app);
+}
+
+TEST_F(RegistryTree, SharedAndMalformedKeyPathsAreRefusedUntouched)
+{
+    std::string sandbox = MakeRegistrySandbox("regtree-guard");
+    CreateDeepTree(HKEY_CURRENT_USER, sandbox + "\\Vendor");
+    // Wine takes these names literally or folds the doubled backslash, so
+    // each of them opens a real key below the sandbox.
+    for (const char* sub : {"\\.\\Dot", "\\Up\\..", "\\Two\\Empty", "\\Blank\\ \\Inner"})
+        CreateKeyWithValues(HKEY_CURRENT_USER, sandbox + sub);
+    CreateKeyWithValues(HKEY_USERS, "TarnwickTestHive");
+    struct {
+        HKEY root;
+        std::string path;
+    } cases[] = {
+        {HKEY_CURRENT_USER, ""},
+        {HKEY_CURRENT_USER, "Software"},
+        {HKEY_CURRENT_USER, "sOFTWARE\\\\"},
+        {HKEY_CURRENT_USER, "Software\\Classes"},
+        {HKEY_CURRENT_USER, "software\\microsoft\\"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion"},
+        {HKEY_CURRENT_USER, "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\"},
+        {HKEY_CURRENT_USER, "Software\\Policies"},
+        {HKEY_CURRENT_USER, "Control Panel"},
+        {HKEY_CURRENT_USER, "Environment"},
+        {HKEY_CURRENT_USER, sandbox + "\\."},
+        {HKEY_CURRENT_USER, sandbox + "\\.\\Dot"},
+        {HKEY_CURRENT_USER, sandbox + "\\Up\\.."},
+        {HKEY_CURRENT_USER, sandbox + "\\Two\\\\Empty"},
+        {HKEY_CURRENT_USER, sandbox + "\\Blank\\ \\Inner"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE"},
+        {HKEY_LOCAL_MACHINE, "software\\Classes"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM"},
+        {HKEY_LOCAL_MACHINE, "HARDWARE\\"},
+        {HKEY_LOCAL_MACHINE, "SAM"},
+        {HKEY_LOCAL_MACHINE, "SECURITY"},
+        {HKEY_CLASSES_ROOT, "CLSID"},
+        {HKEY_CLASSES_ROOT, "interface"},
+        {HKEY_CLASSES_ROOT, "TypeLib\\"},
+        {HKEY_CLASSES_ROOT, "AppID"},
+        {HKEY_CLASSES_ROOT, "*"},
+        {HKEY_USERS, ".DEFAULT"},
+        {HKEY_USERS, "TarnwickTestHive\\"},
+        {HKEY_USERS, ".default\\Software\\Microsoft"},
+    };
+    g_regDeleteKey = RefusingRegDeleteKey;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        // A shared key that this prefix lacks is made for the case, so that
+        // an unguarded deletion would have something to delete.
+        bool made = !KeyExists(c.root, c.path);
+        if (made)
+            CreateKeyWithValues(c.root, c.path);
+        s_deletions.clear();
+
+        EXPECT_EQ(0, DeleteRegistryTree(c.root, c.path.c_str(), NULL));
+
+        EXPECT_TRUE(s_deletions.empty());
+        EXPECT_TRUE(KeyExists(c.root, c.path));
+        if (made)
+            DeleteKeyTreeForTest(c.root, c.path);
+    }
+    g_regDeleteKey = RecordingRegDeleteKey;
+    DeleteKeyTreeForTest(HKEY_USERS, "TarnwickTestHive");
+    // Nothing of the sandbox went; the vendor's own key beside still goes.
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, sandbox + "\\Blank\\ \\Inner"));
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_CURRENT_USER, (sandbox + "\\Vendor").c_str(), NULL));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sandbox + "\\Vendor"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wine"));
+}
+
+TEST_F(RegistryTree, AKeyPathWithATrailByteBackslashIsNotRefused)
+{
+    if (!IsCodePage932())
+        GTEST_SKIP() << "needs code page 932";
+    // "\x95" "\x5C" is the kanji for "table": its second byte is no separator.
+    std::string sandbox = MakeRegistrySandbox("regtree-guard-932");
+    std::string table = sandbox + "\\\x95" "\x5C";
+    CreateKeyWithValues(HKEY_CURRENT_USER, table + "\\Inner\\Deep");
+
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_CURRENT_USER, (table + "\\Inner").c_str(), NULL));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, table + "\\Inner"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, table));
 }

@@ -1,10 +1,12 @@
 // Deletes a registry key with every subkey beneath it, bottom-up, because
 // the NT family refuses to delete a key that still has subkeys. Values go
-// with the key that holds them.
+// with the key that holds them. Shared and malformed key paths are refused
+// before anything is opened; the list of them lives in info/protected_keys.
 
 #include "worker/worker.h"
 #include "common/common.h"
 #include "common/guard.h"
+#include "info/protected_keys.h"
 
 RegDeleteKeyFunction g_regDeleteKey = RegDeleteKeyA;
 
@@ -34,8 +36,43 @@ static int DeleteSubkeyTree(HKEY hParent, const char* name)
     return g_regDeleteKey(hParent, name) == ERROR_SUCCESS;
 }
 
+// In the ANSI code page a byte 0x5C after a lead byte belongs to the
+// character ("\x95" "\x5C" is one kanji), as it does for the registry.
+static int IsLeadByteOfAnsiCodePage(unsigned char c)
+{
+    return IsDBCSLeadByte(c) != 0;
+}
+
+// Non-zero when the key root\keyPath (\subkeyName) may be deleted as a tree.
+static int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
+{
+    KeyRoot keyRoot;
+    if (root == HKEY_CURRENT_USER)
+        keyRoot = KEY_ROOT_CURRENT_USER;
+    else if (root == HKEY_CLASSES_ROOT)
+        keyRoot = KEY_ROOT_CLASSES_ROOT;
+    else if (root == HKEY_LOCAL_MACHINE)
+        keyRoot = KEY_ROOT_LOCAL_MACHINE;
+    else if (root == HKEY_USERS)
+        keyRoot = KEY_ROOT_USERS;
+    else
+        return 0;
+
+    // The subkey is judged as part of the whole path, so that an empty or
+    // ".." name can never turn the deletion onto the key path itself.
+    char wholePath[2 * MAX_PATH];
+    if (keyPath == NULL || !CopyText(wholePath, COUNTOF(wholePath), keyPath))
+        return 0;
+    if (subkeyName != NULL && (!AppendText(wholePath, COUNTOF(wholePath), "\\") ||
+                               !AppendText(wholePath, COUNTOF(wholePath), subkeyName)))
+        return 0;
+    return ClassifyKeyPath(keyRoot, wholePath, IsLeadByteOfAnsiCodePage) == KEY_PATH_DELETABLE;
+}
+
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName)
 {
+    if (!IsDeletableTree(root, keyPath, subkeyName))
+        return 0;
     if (subkeyName == NULL)
         return DeleteSubkeyTree(root, keyPath);
 

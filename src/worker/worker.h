@@ -29,7 +29,11 @@ int RemoveListedDirectory(const char* path);
 int RemoveProgramGroup(int commonGroup, const char* groupName);
 
 // Deletes a registry key tree below root: keyPath itself, or, when
-// subkeyName is not NULL, only that subkey of keyPath.
+// subkeyName is not NULL, only that subkey of keyPath. Non-zero when the
+// addressed key was deleted. A key path that is empty or malformed, names a
+// user's whole hive below HKEY_USERS, or names a shared key or an ancestor
+// of one (see info/protected_keys.h) is refused untouched with 0, as is any
+// root other than the four predefined ones that the lists name.
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 
 // The call that deletes one (subkey-free) registry key during

@@ -309,7 +309,7 @@ std::string TwpackHelp()
         "  - Paths in [Files] are full paths; registry paths start below the root\n"
         "    that the section names.\n"
         "  - Registry keys go with everything below them: never list shared keys such as\n"
-        "    Software or SOFTWARE\\Microsoft.\n"
+        "    Software or SOFTWARE\\Microsoft (the uninstaller refuses them).\n"
         "  - A group named like the Startup folder is never removed.\n";
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <stdio.h>
 
+#include "info/protected_keys.h"
 #include "ini_reader.h"
 
 namespace {
@@ -134,6 +135,7 @@ bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix)
 }
 
 bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+int IsShiftJisLeadByte(unsigned char c) { return IsShiftJisLead(c); }
 
 // Letters-and-digits-only lower-case form, to recognise misspelt names.
 std::string Skeleton(const std::string& s)
@@ -648,38 +650,6 @@ void Checker::CheckGroups()
 
 void Checker::CheckRegistry(size_t root)
 {
-    // Keys that other programs or the system keep their data in. The
-    // uninstaller deletes a listed key with everything below it.
-    static const char* const kSharedCurrentUser[] = {
-        "Software\\Microsoft", "Software\\Classes", "Software\\Policies", "Software\\Wow6432Node",
-        "Software\\Clients", "Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows\\CurrentVersion",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies", "Software\\Microsoft\\Windows NT",
-        "Software\\Microsoft\\Windows NT\\CurrentVersion",
-    };
-    static const char* const kSharedLocalMachine[] = {
-        "SOFTWARE\\Microsoft", "SOFTWARE\\Classes", "SOFTWARE\\Policies", "SOFTWARE\\Wow6432Node",
-        "SOFTWARE\\Clients", "SOFTWARE\\ODBC", "SOFTWARE\\Microsoft\\Windows",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", "SOFTWARE\\Microsoft\\Windows NT",
-        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SYSTEM\\CurrentControlSet",
-        "SYSTEM\\CurrentControlSet\\Services", "SYSTEM\\CurrentControlSet\\Control",
-    };
-    static const char* const kSharedClassesRoot[] = {
-        "CLSID", "Interface", "TypeLib", "AppID", "*", "Directory", "Folder", "Drive",
-        "AllFilesystemObjects", "exefile", "txtfile", "lnkfile", "batfile", "comfile", "cmdfile",
-        "htmlfile", "inifile", "regfile", "MIME", "MIME\\Database", "Applications",
-        "SystemFileAssociations", "Installer", "Unknown", "Network", "Protocols", "Protocols\\Handler",
-        "CLSID\\{00021401-0000-0000-C000-000000000046}",
-    };
     const ListSection& list = kRegistry[root];
     const std::string rootName = kRootNames[root];
     std::vector<Entry> entries = ReadList(list.name);
@@ -704,16 +674,43 @@ void Checker::CheckRegistry(size_t root)
                 " and finds none.");
             continue;
         }
-        if (v[0] == '\\') {
+
+        // The uninstaller's own judgement, under both readings of the bytes:
+        // the code page of the text is not known here.
+        KeyPathVerdict verdict = ClassifyKeyPath((KeyRoot)root, v.c_str(), nullptr);
+        if (verdict == KEY_PATH_DELETABLE)
+            verdict = ClassifyKeyPath((KeyRoot)root, v.c_str(), IsShiftJisLeadByte);
+        if (verdict == KEY_PATH_EMPTY || (verdict == KEY_PATH_MALFORMED && v[0] == '\\')) {
             Add(FindingLevel::Error, list.name, key, e.line,
-                "The key path starts with a backslash; the registry does not accept that, so the key is not "
-                "deleted. Write it without the leading backslash.");
+                "The key path starts with a backslash; the uninstaller refuses such a path and deletes "
+                "nothing. Write it without the leading backslash.");
             continue;
         }
-        if (v.back() == '\\' || v.find("\\\\") != std::string::npos) {
+        if (verdict == KEY_PATH_MALFORMED) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path has an empty part (a doubled backslash) or a '.' or '..' part, so it may "
+                "not name the key you mean; the uninstaller refuses it and deletes nothing. Write the key "
+                "names separated by single backslashes.");
+            continue;
+        }
+        if (verdict == KEY_PATH_WHOLE_HIVE) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "Deleting " + Quoted(WithoutTrailingBackslashes(v)) + " below HKEY_USERS would delete a whole "
+                "user's registry: every program's settings and the user's own. The uninstaller refuses it; "
+                "list the program's own key below it.");
+            continue;
+        }
+        if (verdict == KEY_PATH_SHARED) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "Deleting " + rootName + "\\" + v + " would destroy data that other programs and Windows "
+                "keep there: the uninstaller deletes a listed key with everything below it, so it refuses "
+                "this one. List only the program's own keys, for example Software\\Sample Vendor\\Sample App.");
+            continue;
+        }
+        if (v.back() == '\\') {
             Add(FindingLevel::Warning, list.name, key, e.line,
-                "The key path has an empty part (a doubled or final backslash), so it may not name the key "
-                "you mean. Write the key names separated by single backslashes.");
+                "The key path has an empty part (a final backslash), so it may not name the key you mean. "
+                "Write the key names separated by single backslashes.");
         }
 
         // Judge the path below the root; below HKEY_USERS the first level is
@@ -721,34 +718,10 @@ void Checker::CheckRegistry(size_t root)
         std::string path = WithoutTrailingBackslashes(v);
         size_t shareRoot = root;
         if (rootName == "HKEY_USERS") {
-            size_t cut = path.find('\\');
-            if (cut == std::string::npos) {
-                Add(FindingLevel::Error, list.name, key, e.line,
-                    "Deleting " + Quoted(path) + " below HKEY_USERS would delete a whole user's registry: "
-                    "every program's settings and the user's own. List the program's own key below it.");
-                continue;
-            }
-            path = path.substr(cut + 1);
+            path = path.substr(path.find('\\') + 1);
             shareRoot = 0;
         }
-        bool shared = false;
         bool oneLevel = path.find('\\') == std::string::npos;
-        if (shareRoot == 0 || shareRoot == 2)
-            shared = oneLevel;  // every top-level key there belongs to the system
-        const char* const* names = shareRoot == 0 ? kSharedCurrentUser
-                                 : shareRoot == 1 ? kSharedClassesRoot : kSharedLocalMachine;
-        size_t count = shareRoot == 0 ? sizeof kSharedCurrentUser / sizeof *names
-                     : shareRoot == 1 ? sizeof kSharedClassesRoot / sizeof *names
-                                      : sizeof kSharedLocalMachine / sizeof *names;
-        for (size_t i = 0; i < count; ++i)
-            shared = shared || EqualsIgnoringCase(path, names[i]);
-        if (shared) {
-            Add(FindingLevel::Error, list.name, key, e.line,
-                "Deleting " + rootName + "\\" + v + " would destroy data that other programs and Windows "
-                "keep there: the uninstaller deletes a listed key with everything below it. List only the "
-                "program's own keys, for example Software\\Sample Vendor\\Sample App.");
-            continue;
-        }
         if (shareRoot == 1 && oneLevel && path[0] == '.') {
             Add(FindingLevel::Warning, list.name, key, e.line,
                 "Deleting the whole " + Quoted(path) + " key removes that file type for every program that "
