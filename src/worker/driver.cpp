@@ -248,6 +248,49 @@ static int RunPhases(const char* infoPath, const char* displayName,
     return 1;
 }
 
+// How far a run got before the launcher is released. It decides whether the
+// worker waits for the launcher and whether the final clean-up runs.
+enum RunEnd {
+    RUN_ENDED_EARLY,     // no entry to open, or the user did not say Yes
+    RUN_NOT_SHOWN,       // no progress dialog, so nothing was removed
+    RUN_COMPLETED,       // the user closed the finished dialog
+};
+
+// Opens the installed-programs entry named by UninstallKey (uninstallKey
+// receives the name, cchUninstallKey bytes), asks the user and runs the
+// phases. An entry that cannot be opened gets its error box here.
+static RunEnd AskAndRun(const char* infoPath, char* uninstallKey, size_t cchUninstallKey,
+                        const PhasePictures& pictures, PendingDirectories* pending)
+{
+    char entryPath[MAX_PATH];
+    InfoRead keyRead = ReadUninstallKey(infoPath, uninstallKey, cchUninstallKey);
+    KeyGuard hEntry;
+    if (keyRead != INFO_OK ||
+        !CopyText(entryPath, COUNTOF(entryPath), TW_UNINSTALL_ROOT "\\") ||
+        !AppendText(entryPath, COUNTOF(entryPath), uninstallKey) ||
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, entryPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE, NULL, hEntry.Out(), NULL) != ERROR_SUCCESS) {
+        ShowErrorMessage(IDS_CANNOT_INITIALIZE);
+        return RUN_ENDED_EARLY;
+    }
+    char displayName[200];
+    ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
+    RegCloseKey(hEntry.Detach());
+    if (!ConfirmUninstall(displayName))
+        return RUN_ENDED_EARLY;
+    return RunPhases(infoPath, displayName, pictures, pending) ? RUN_COMPLETED : RUN_NOT_SHOWN;
+}
+
+// Schedules the worker's own executable for deletion at restart when it is
+// the temporary copy that a launcher made.
+static void ScheduleOwnCopyDeletion()
+{
+    char ownPath[TW_CCH_UNINST_FILE];
+    DWORD cchOwn = GetModuleFileNameA(NULL, ownPath, COUNTOF(ownPath));
+    if (cchOwn > 0 && cchOwn < COUNTOF(ownPath) && IsRunningFromWorkerCopy(ownPath))
+        ScheduleDeleteAtRestart(ownPath);
+}
+
 void WorkerStage(const char* infoPath)
 {
     PendingDirectories pending = { NULL, 0, 0 };
@@ -261,38 +304,24 @@ void WorkerStage(const char* infoPath)
     char uninstFile[TW_CCH_UNINST_FILE];
     InfoRead uninstFileRead = ReadUninstFile(infoPath, uninstFile, COUNTOF(uninstFile));
     const int launcherProcessId = ReadUninstSrcProcess(infoPath);
-    const int isLauncherFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
+    const int launcherWroteInfoFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
 
-    int completed = 0;
-    int waitForLauncher = 1;
     char uninstallKey[MAX_PATH];
-    char entryPath[MAX_PATH];
-    InfoRead keyRead = ReadUninstallKey(infoPath, uninstallKey, COUNTOF(uninstallKey));
-    KeyGuard hEntry;
-    if (keyRead != INFO_OK ||
-        !CopyText(entryPath, COUNTOF(entryPath), TW_UNINSTALL_ROOT "\\") ||
-        !AppendText(entryPath, COUNTOF(entryPath), uninstallKey) ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, entryPath, 0, NULL, REG_OPTION_NON_VOLATILE,
-                        KEY_QUERY_VALUE, NULL, hEntry.Out(), NULL) != ERROR_SUCCESS) {
-        ShowErrorMessage(IDS_CANNOT_INITIALIZE);
-        waitForLauncher = 0;
+    const RunEnd end = AskAndRun(infoPath, uninstallKey, COUNTOF(uninstallKey), pictures, &pending);
+
+    // A run that ended early gives up the launcher's file, and the
+    // launcher's identifier with it, at once: the worker does not wait for
+    // the launcher then. Otherwise it waits, so that the launcher's
+    // executable can be deleted.
+    if (end == RUN_ENDED_EARLY) {
+        if (launcherWroteInfoFile)
+            DeleteFileA(infoPath);
+        SynchroniseWithLauncher(-1);
     } else {
-        char displayName[200];
-        ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
-        RegCloseKey(hEntry.Detach());
-        if (!ConfirmUninstall(displayName))
-            waitForLauncher = 0;
-        else
-            completed = RunPhases(infoPath, displayName, pictures, &pending);
+        SynchroniseWithLauncher(launcherProcessId);
     }
 
-    // The launcher's identifier goes with its file on the paths that end
-    // early: then the worker does not wait for it.
-    if (!waitForLauncher && isLauncherFile)
-        DeleteFileA(infoPath);
-    SynchroniseWithLauncher(waitForLauncher ? launcherProcessId : -1);
-
-    if (completed) {
+    if (end == RUN_COMPLETED) {
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
         if (uninstFileRead == INFO_OK)
             DeleteFileA(uninstFile);
@@ -300,11 +329,8 @@ void WorkerStage(const char* infoPath)
             RemoveListedDirectory(pending.paths[i]);
     }
 
-    char ownPath[TW_CCH_UNINST_FILE];
-    DWORD cchOwn = GetModuleFileNameA(NULL, ownPath, COUNTOF(ownPath));
-    if (cchOwn > 0 && cchOwn < COUNTOF(ownPath) && IsRunningFromWorkerCopy(ownPath))
-        ScheduleDeleteAtRestart(ownPath);
-    if (isLauncherFile)
+    ScheduleOwnCopyDeletion();
+    if (launcherWroteInfoFile)
         DeleteFileA(infoPath);
 
     if (pending.paths != NULL)

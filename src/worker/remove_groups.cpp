@@ -96,39 +96,44 @@ static void TakeStartupTitle(char* title, size_t cchTitle)
     TakeTitle(value, title, cchTitle);
 }
 
-int RemoveProgramGroup(int commonGroup, const char* groupName)
+// The Programs folder (commonGroup 0: the user's, otherwise the all-users
+// one) as the shell names it, into folder (MAX_PATH bytes). Non-zero on
+// success.
+static int TakeProgramsFolder(int commonGroup, char* folder)
 {
-    int folder = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
+    int csidl = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
     TaskMemGuard<ITEMIDLIST> idList;
-    if (FAILED(SHGetSpecialFolderLocation(NULL, folder, idList.Out())))
+    if (FAILED(SHGetSpecialFolderLocation(NULL, csidl, idList.Out())))
         return 0;
-    char groupPath[MAX_PATH];
-    if (!SHGetPathFromIDListA(idList.Get(), groupPath))
-        return 0;
+    return SHGetPathFromIDListA(idList.Get(), folder) != 0;
+}
 
-    // The group is named by its full path, so that "." and ".." steps,
-    // forward slashes and trailing backslashes cannot hide a protected
-    // title or reach past the group. Only a folder below the Programs folder
-    // is a group: the Programs folder itself and anything outside it are
-    // refused, and so is a path too long for the buffer.
-    char programs[MAX_PATH];
-    CopyText(programs, COUNTOF(programs), groupPath);
-    StripTrailingBackslashes(programs);
-    if (!AppendBackslash(groupPath, COUNTOF(groupPath))
-        || !AppendText(groupPath, COUNTOF(groupPath), groupName))
+// The group's full path, into groupPath (cchGroupPath bytes): the Programs
+// folder, a backslash and the group name, with "." and ".." steps and
+// forward slashes resolved and without trailing backslashes. 0 when it does
+// not fit.
+static int ComposeGroupPath(const char* programs, const char* groupName, char* groupPath,
+                            size_t cchGroupPath)
+{
+    char joined[MAX_PATH];
+    if (!CopyText(joined, COUNTOF(joined), programs) || !AppendBackslash(joined, COUNTOF(joined)) ||
+        !AppendText(joined, COUNTOF(joined), groupName))
         return 0;
-    char fullPath[MAX_PATH];
-    DWORD cchFull = GetFullPathNameA(groupPath, COUNTOF(fullPath), fullPath, NULL);
-    if (cchFull == 0 || cchFull >= COUNTOF(fullPath))
+    DWORD cchFull = GetFullPathNameA(joined, (DWORD)cchGroupPath, groupPath, NULL);
+    if (cchFull == 0 || cchFull >= cchGroupPath)
         return 0;
-    StripTrailingBackslashes(fullPath);
-    if (!IsBelowFolder(fullPath, programs))
-        return 0;
+    StripTrailingBackslashes(groupPath);
+    return 1;
+}
 
+// True when the group's title is the user's own Startup title or one of
+// the fixed protected names.
+static int IsProtectedGroup(const char* groupPath)
+{
     char startupTitle[MAX_PATH];
     TakeStartupTitle(startupTitle, COUNTOF(startupTitle));
     char title[MAX_PATH];
-    TakeTitle(fullPath, title, COUNTOF(title));
+    TakeTitle(groupPath, title, COUNTOF(title));
 
     if (startupTitle[0] != '\0' && lstrcmpA(title, startupTitle) == 0)
         return 1;
@@ -136,6 +141,27 @@ int RemoveProgramGroup(int commonGroup, const char* groupName)
         if (lstrcmpA(title, kFixedProtectedNames[i]) == 0)
             return 1;
     }
+    return 0;
+}
 
-    return RemoveDirectoryA(fullPath) != 0;
+int RemoveProgramGroup(int commonGroup, const char* groupName)
+{
+    // The group is named by its full path, so that "." and ".." steps,
+    // forward slashes and trailing backslashes cannot hide a protected
+    // title or reach past the group. Only a folder below the Programs folder
+    // is a group: the Programs folder itself and anything outside it are
+    // refused, and so is a path too long for the buffer.
+    char programs[MAX_PATH];
+    char groupPath[MAX_PATH];
+    if (!TakeProgramsFolder(commonGroup, programs) ||
+        !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath)))
+        return 0;
+    StripTrailingBackslashes(programs);
+    if (!IsBelowFolder(groupPath, programs))
+        return 0;
+
+    // A protected group stays and counts as removed.
+    if (IsProtectedGroup(groupPath))
+        return 1;
+    return RemoveDirectoryA(groupPath) != 0;
 }
