@@ -115,40 +115,6 @@ const char kControlPanelJapanese[] =
     "\x8B\x83\x70\x83\x6C\x83\x8B\x82\xF0\x8A\x4A\x82\xAB\x82\xDC\x82"
     "\xB7\x82\xA9\x81\x48";
 
-struct FindBoxData {
-    DWORD pid;
-    HWND hwnd;
-};
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
-{
-    FindBoxData* data = (FindBoxData*)lParam;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(hwnd, cls, COUNTOF(cls));
-    GetWindowTextA(hwnd, caption, COUNTOF(caption));
-    if (pid == data->pid && lstrcmpA(cls, "#32770") == 0 && lstrcmpA(caption, TW_PROGRAM_TITLE) == 0 &&
-        IsWindowVisible(hwnd)) {
-        data->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForBox(DWORD pid, HANDLE hProcess)
-{
-    for (int i = 0; i < 600; ++i) {
-        FindBoxData data = { pid, NULL };
-        EnumWindows(FindBoxProc, (LPARAM)&data);
-        if (data.hwnd != NULL)
-            return data.hwnd;
-        if (WaitForSingleObject(hProcess, 50) == WAIT_OBJECT_0)
-            return NULL;
-    }
-    return NULL;
-}
-
 // Children of `parentPid` whose program is control.exe.
 std::vector<DWORD> FindControlPanels(DWORD parentPid)
 {
@@ -178,18 +144,12 @@ QuestionRun RunAndAnswer(const std::string& args, int answerId)
 {
     QuestionRun run;
     std::string exe = BuildTreePath("twuninst.exe");
-    std::string cmd = "\"" + exe + "\"" + args;
-    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
-    cmdBuf.push_back('\0');
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessA(exe.c_str(), cmdBuf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+    ChildProgram uninstaller;
+    if (!uninstaller.Start("\"" + exe + "\"" + args)) {
         ADD_FAILURE() << "cannot start " << exe << " (error " << GetLastError() << ")";
         return run;
     }
-    HWND hBox = WaitForBox(pi.dwProcessId, pi.hProcess);
+    HWND hBox = WaitForProcessDialog(uninstaller.Id(), uninstaller.Process(), TW_PROGRAM_TITLE, 30000);
     if (hBox != NULL) {
         run.boxFound = true;
         char text[1024] = "";
@@ -201,22 +161,17 @@ QuestionRun RunAndAnswer(const std::string& args, int answerId)
         if (hButton != NULL)
             SendMessageA(hButton, BM_CLICK, 0, 0);
     }
-    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
+    if (!uninstaller.Wait(30000))
         ADD_FAILURE() << "the uninstaller did not end";
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
-    }
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    run.exitCode = uninstaller.ExitCode();
     // control.exe, when started, is a child of the uninstaller; give it a
     // moment to show up in the process list.
     for (int i = 0; i < 20 && run.controlPanels.empty() && answerId == IDYES; ++i) {
-        run.controlPanels = FindControlPanels(pi.dwProcessId);
+        run.controlPanels = FindControlPanels(uninstaller.Id());
         Sleep(100);
     }
     if (answerId != IDYES)
-        run.controlPanels = FindControlPanels(pi.dwProcessId);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+        run.controlPanels = FindControlPanels(uninstaller.Id());
     return run;
 }
 

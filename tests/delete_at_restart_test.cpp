@@ -28,41 +28,6 @@ std::string WininitPath()
     return path + "WININIT.INI";
 }
 
-// A registry value as stored, to put back after a test.
-struct SavedValue {
-    bool present = false;
-    DWORD type = 0;
-    std::string bytes;
-};
-
-SavedValue ReadValue(HKEY root, const char* keyPath, const char* name)
-{
-    SavedValue saved;
-    KeyGuard key;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
-        return saved;
-    DWORD cb = 0;
-    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, NULL, &cb) != ERROR_SUCCESS)
-        return saved;
-    saved.bytes.resize(cb);
-    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, (BYTE*)&saved.bytes[0], &cb) != ERROR_SUCCESS)
-        return saved;
-    saved.bytes.resize(cb);
-    saved.present = true;
-    return saved;
-}
-
-void RestoreValue(HKEY root, const char* keyPath, const char* name, const SavedValue& saved)
-{
-    KeyGuard key;
-    if (RegCreateKeyExA(root, keyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, key.Out(), NULL) != ERROR_SUCCESS)
-        return;
-    if (saved.present)
-        RegSetValueExA(key.Get(), name, 0, saved.type, (const BYTE*)saved.bytes.data(), (DWORD)saved.bytes.size());
-    else
-        RegDeleteValueA(key.Get(), name);
-}
-
 // The strings of a REG_MULTI_SZ value.
 std::vector<std::string> SplitMultiString(const std::string& bytes)
 {
@@ -142,7 +107,7 @@ protected:
         if (hadWininit_)
             savedWininit_ = ReadFileBytes(wininit_);
         DeleteFileA(wininit_.c_str());
-        savedPending_ = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+        savedPending_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
         dir_ = MakeSandboxDir("delete-at-restart");
         longDir_ = dir_ + "Long Directory Name For Restart\\";
         CreateDirectoryA(longDir_.c_str(), NULL);
@@ -155,7 +120,7 @@ protected:
         DeleteFileA(wininit_.c_str());
         if (hadWininit_)
             WriteFileBytes(wininit_, savedWininit_);
-        RestoreValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, savedPending_);
+        RestoreRegistryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, savedPending_);
         std::string appDefaults = std::string("Software\\Wine\\AppDefaults\\") + kChildCopyName;
         DeleteKeyTreeForTest(HKEY_CURRENT_USER, appDefaults);
         RemoveTree(dir_);
@@ -165,11 +130,7 @@ protected:
     // program, with the given files; returns what it printed.
     std::string RunChildAsWindows98(const std::vector<std::string>& files)
     {
-        char self[MAX_PATH];
-        DWORD cchSelf = GetModuleFileNameA(NULL, self, COUNTOF(self));
-        EXPECT_TRUE(cchSelf > 0 && cchSelf < COUNTOF(self));
-        std::string child = self;
-        child = child.substr(0, child.rfind('\\') + 1) + "restart_child.exe";
+        std::string child = BuildTreePath("tests/restart_child.exe");
         std::string copy = dir_ + kChildCopyName;
         EXPECT_TRUE(CopyFileA(child.c_str(), copy.c_str(), FALSE)) << child;
 
@@ -183,27 +144,12 @@ protected:
         for (const std::string& f : files)
             commandLine += " \"" + f + "\"";
         std::string outputPath = dir_ + "child-output.txt";
-        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
-        HandleGuard output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                       CREATE_ALWAYS, 0, NULL));
-        EXPECT_NE(INVALID_HANDLE_VALUE, output.Get());
-        STARTUPINFOA si;
-        ZeroMemory(&si, sizeof(si));
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = output.Get();
-        si.hStdError = output.Get();
-        PROCESS_INFORMATION pi;
-        std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-        mutableLine.push_back('\0');
-        if (!CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
+        ChildProgram program;
+        if (!program.Start(commandLine, outputPath)) {
             ADD_FAILURE() << "cannot start " << copy;
             return "";
         }
-        HandleGuard process(pi.hProcess);
-        HandleGuard thread(pi.hThread);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
-        output.Close();
+        EXPECT_TRUE(program.Wait(60000));
         std::string printed = ReadFileBytes(outputPath);
         printed.erase(std::remove(printed.begin(), printed.end(), '\r'), printed.end());
         return printed;
@@ -225,7 +171,7 @@ TEST_F(DeleteAtRestart, NtFamilyUsesThePendingFileOperations)
     ASSERT_NE(0, IsNtPlatform());
     ASSERT_NE(0, ScheduleDeleteAtRestart(victim_.c_str()));
 
-    SavedValue pending = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+    SavedValue pending = ReadRegistryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
     ASSERT_TRUE(pending.present);
     std::vector<std::string> entries = SplitMultiString(pending.bytes);
     // Pairs of names: the file, then an empty new name for a deletion (the
@@ -260,7 +206,7 @@ TEST_F(DeleteAtRestart, Windows98CreatesWininitWithOneShortEntry)
     EXPECT_TRUE(found);
     EXPECT_EQ(std::vector<std::string>{"NUL=" + shortPath}, lines);
     // The NT mechanism is left alone.
-    SavedValue pending = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
+    SavedValue pending = ReadRegistryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue);
     EXPECT_EQ(savedPending_.present, pending.present);
     EXPECT_EQ(savedPending_.bytes, pending.bytes);
 }

@@ -471,48 +471,25 @@ struct BoxSeen {
     bool hasOk = false, hasCancel = false, hasYes = false;
 };
 
-struct FindData {
-    HWND exclude;
-    HWND found;
-};
-
-BOOL CALLBACK FindThreadBox(HWND hwnd, LPARAM lParam)
-{
-    FindData* data = (FindData*)lParam;
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, COUNTOF(cls));
-    if (hwnd != data->exclude && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        data->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Plays the user: waits for the box on the test's thread, reads it and
 // presses OK.
 DWORD WINAPI AnswerErrorBox(void* param)
 {
     BoxSeen* seen = (BoxSeen*)param;
-    for (int i = 0; i < 400 && !seen->found; ++i) {
-        FindData data = { seen->hDialog, NULL };
-        EnumThreadWindows(seen->threadId, FindThreadBox, (LPARAM)&data);
-        HWND hBox = data.found;
-        if (hBox == NULL) {
-            Sleep(25);
-            continue;
-        }
-        seen->found = true;
-        char buf[1024] = "";
-        GetWindowTextA(hBox, buf, COUNTOF(buf));
-        seen->caption = buf;
-        GetDlgItemTextA(hBox, 0xFFFF, buf, COUNTOF(buf));
-        seen->text = buf;
-        seen->owner = GetWindow(hBox, GW_OWNER);
-        seen->hasOk = GetDlgItem(hBox, IDOK) != NULL;
-        seen->hasCancel = GetDlgItem(hBox, IDCANCEL) != NULL && IsWindowVisible(GetDlgItem(hBox, IDCANCEL));
-        seen->hasYes = GetDlgItem(hBox, IDYES) != NULL;
-        PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(hBox, IDOK));
-    }
+    HWND hBox = WaitForThreadDialog(seen->threadId, seen->hDialog, 10000);
+    if (hBox == NULL)
+        return 0;
+    seen->found = true;
+    char buf[1024] = "";
+    GetWindowTextA(hBox, buf, COUNTOF(buf));
+    seen->caption = buf;
+    GetDlgItemTextA(hBox, 0xFFFF, buf, COUNTOF(buf));
+    seen->text = buf;
+    seen->owner = GetWindow(hBox, GW_OWNER);
+    seen->hasOk = GetDlgItem(hBox, IDOK) != NULL;
+    seen->hasCancel = GetDlgItem(hBox, IDCANCEL) != NULL && IsWindowVisible(GetDlgItem(hBox, IDCANCEL));
+    seen->hasYes = GetDlgItem(hBox, IDYES) != NULL;
+    PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(hBox, IDOK));
     return 0;
 }
 

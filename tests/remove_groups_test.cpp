@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/common.h"
-#include "common/guard.h"
 #include "worker/worker.h"
 #include "test_support.h"
 
@@ -29,37 +28,14 @@ std::string ProgramsFolder(int commonGroup)
     return folder;
 }
 
-// A registry value as stored, to put back after a test.
-struct SavedValue {
-    bool present = false;
-    DWORD type = 0;
-    std::string bytes;
-};
-
 SavedValue ReadUserShellFolder(const char* name)
 {
-    SavedValue saved;
-    KeyGuard key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
-        return saved;
-    char bytes[2048];
-    DWORD cb = sizeof(bytes);
-    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, (BYTE*)bytes, &cb) != ERROR_SUCCESS)
-        return saved;
-    saved.present = true;
-    saved.bytes.assign(bytes, cb);
-    return saved;
+    return ReadRegistryValue(HKEY_CURRENT_USER, kUserShellFolders, name);
 }
 
 void WriteUserShellFolder(const char* name, const SavedValue& value)
 {
-    KeyGuard key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kUserShellFolders, 0, NULL, 0, KEY_ALL_ACCESS,
-                                             NULL, key.Out(), NULL));
-    if (value.present)
-        RegSetValueExA(key.Get(), name, 0, value.type, (const BYTE*)value.bytes.data(), (DWORD)value.bytes.size());
-    else
-        RegDeleteValueA(key.Get(), name);
+    ASSERT_TRUE(RestoreRegistryValue(HKEY_CURRENT_USER, kUserShellFolders, name, value));
 }
 
 SavedValue StringValue(DWORD type, const std::string& text, bool terminated = true)

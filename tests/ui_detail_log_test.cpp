@@ -259,32 +259,16 @@ TEST(DetailLog, NewDialogShowsTheLogEvenWithoutNewLines)
     DestroyDialog();
 }
 
-BOOL CALLBACK FindOtherDialog(HWND hwnd, LPARAM lParam)
-{
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, COUNTOF(cls));
-    if (hwnd != g_hProgressDlg && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        *(HWND*)lParam = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Plays the user of an error box on the given thread: while the box is up,
 // lets the probe look at the detail box, then presses OK.
 DWORD WINAPI CloseErrorBoxAfterProbe(void* param)
 {
     DWORD threadId = (DWORD)(UINT_PTR)param;
-    for (int i = 0; i < 400; ++i) {
-        HWND found = NULL;
-        EnumThreadWindows(threadId, FindOtherDialog, (LPARAM)&found);
-        if (found != NULL) {
-            PostMessageA(g_hProgressDlg, kProbe, 0, 0);
-            Sleep(200);
-            PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            return 0;
-        }
-        Sleep(25);
+    HWND found = WaitForThreadDialog(threadId, g_hProgressDlg, 10000);
+    if (found != NULL) {
+        PostMessageA(g_hProgressDlg, kProbe, 0, 0);
+        Sleep(200);
+        PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     return 0;
 }

@@ -1,7 +1,10 @@
 // Test helpers: sandboxes and file utilities on the real Wine file system
-// and registry.
+// and registry, registry values saved and put back, message boxes found the
+// way a user sees them, and child programs.
 
 #include "test_support.h"
+
+#include "common/guard.h"
 
 #include <vector>
 
@@ -82,6 +85,35 @@ std::string MakeRegistrySandbox(const std::string& name)
     return path;
 }
 
+SavedValue ReadRegistryValue(HKEY root, const char* keyPath, const char* name)
+{
+    SavedValue saved;
+    KeyGuard key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+        return saved;
+    DWORD cb = 0;
+    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, NULL, &cb) != ERROR_SUCCESS)
+        return saved;
+    saved.bytes.resize(cb);
+    if (RegQueryValueExA(key.Get(), name, NULL, &saved.type, (BYTE*)&saved.bytes[0], &cb) != ERROR_SUCCESS)
+        return saved;
+    saved.bytes.resize(cb);
+    saved.present = true;
+    return saved;
+}
+
+int RestoreRegistryValue(HKEY root, const char* keyPath, const char* name, const SavedValue& saved)
+{
+    KeyGuard key;
+    if (RegCreateKeyExA(root, keyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, key.Out(), NULL) != ERROR_SUCCESS)
+        return 0;
+    if (saved.present)
+        return RegSetValueExA(key.Get(), name, 0, saved.type, (const BYTE*)saved.bytes.data(),
+                              (DWORD)saved.bytes.size()) == ERROR_SUCCESS;
+    LONG rc = RegDeleteValueA(key.Get(), name);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
 void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -117,6 +149,119 @@ bool DirectoryExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+struct DialogSearch {
+    DWORD processId;       // 0: any
+    HWND exclude;
+    const char* caption;   // NULL: any
+    HWND found;
+};
+
+BOOL CALLBACK VisitDialog(HWND hwnd, LPARAM lParam)
+{
+    DialogSearch* search = (DialogSearch*)lParam;
+    char className[32] = "";
+    GetClassNameA(hwnd, className, sizeof(className));
+    if (hwnd == search->exclude || lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(hwnd))
+        return TRUE;
+    if (search->processId != 0) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(hwnd, &processId);
+        if (processId != search->processId)
+            return TRUE;
+    }
+    if (search->caption != NULL) {
+        char caption[256] = "";
+        GetWindowTextA(hwnd, caption, sizeof(caption));
+        if (lstrcmpA(caption, search->caption) != 0)
+            return TRUE;
+    }
+    search->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND WaitForThreadDialog(DWORD threadId, HWND exclude, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DialogSearch search = { 0, exclude, NULL, NULL };
+        EnumThreadWindows(threadId, VisitDialog, (LPARAM)&search);
+        if (search.found != NULL || GetTickCount() - start >= timeoutMs)
+            return search.found;
+        Sleep(25);
+    }
+}
+
+HWND WaitForProcessDialog(DWORD processId, HANDLE hProcess, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DialogSearch search = { processId, NULL, caption, NULL };
+        EnumWindows(VisitDialog, (LPARAM)&search);
+        if (search.found != NULL || GetTickCount() - start >= timeoutMs)
+            return search.found;
+        if (WaitForSingleObject(hProcess, 50) == WAIT_OBJECT_0)
+            return NULL;
+    }
+}
+
+ChildProgram::~ChildProgram()
+{
+    if (process_ != NULL)
+        CloseHandle(process_);
+}
+
+int ChildProgram::Start(const std::string& commandLine, const std::string& outputPath)
+{
+    if (process_ != NULL)
+        return 0;
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    HANDLE hOutput = NULL;
+    if (!outputPath.empty()) {
+        SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+        hOutput = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, NULL);
+        if (hOutput == INVALID_HANDLE_VALUE)
+            return 0;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = hOutput;
+        si.hStdError = hOutput;
+    }
+    // The child holds its own copy of the output handle.
+    HandleGuard output(hOutput);
+    std::string line = commandLine;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
+        return 0;
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    id_ = pi.dwProcessId;
+    return 1;
+}
+
+int ChildProgram::Wait(DWORD timeoutMs)
+{
+    if (process_ == NULL)
+        return 0;
+    if (WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0)
+        return 1;
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+    return 0;
+}
+
+DWORD ChildProgram::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (process_ != NULL)
+        GetExitCodeProcess(process_, &code);
+    return code;
 }
 
 static std::string ToWindowsPath(const char* unixPath, const std::string& relative)
