@@ -22,7 +22,6 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "common/common.h"
@@ -78,8 +77,9 @@ static int IsProcessAlive(HANDLE hProcess)
     return hProcess != NULL && WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT;
 }
 
-static int DoStart(const char* commandLine)
+static int DoStart(char** args, int count, int* taken)
 {
+    const char* commandLine = TakeArgument(args, count, taken);
     char line[2048];
     CopyText(line, COUNTOF(line), commandLine);
     STARTUPINFOA si;
@@ -95,8 +95,9 @@ static int DoStart(const char* commandLine)
     return 1;
 }
 
-static int DoAnswer(const char* answer)
+static int DoAnswer(char** args, int count, int* taken)
 {
+    const char* answer = TakeArgument(args, count, taken);
     HWND hBox = ReadQuestion();
     if (hBox == NULL)
         return ReportFailure("no question box");
@@ -106,7 +107,7 @@ static int DoAnswer(const char* answer)
     return 1;
 }
 
-static int DoErrorBox()
+static int DoErrorBox(char**, int, int*)
 {
     HWND hBox = WaitForUninstallerWindow(KIND_ERROR_BOX, kWaitWindowMs);
     if (hBox == NULL)
@@ -236,8 +237,16 @@ static int CheckFinishedState(HWND hDlg, const char* logPath)
 // phases, the finished state (its detail box read into logPath), and Close.
 // With a held launcher, freezes the launcher before Close and reports that
 // the worker waits for it before deleting anything more.
-static int DoRunDialog(const char* logPath, const char* heldExe, const char* entryKey)
+static int DoRunDialog(char** args, int count, int* taken)
 {
+    const char* logPath = TakeArgument(args, count, taken);
+    const char* heldExe = NULL;
+    const char* entryKey = NULL;
+    if (count - *taken >= 3 && lstrcmpA(args[*taken], "hold-launcher") == 0) {
+        TakeArgument(args, count, taken);
+        heldExe = TakeArgument(args, count, taken);
+        entryKey = TakeArgument(args, count, taken);
+    }
     HWND hDlg = WaitForUninstallerWindow(KIND_PROGRESS, kWaitWindowMs);
     if (hDlg == NULL)
         return ReportFailure("no progress dialog");
@@ -289,7 +298,7 @@ static int DoRunDialog(const char* logPath, const char* heldExe, const char* ent
     return 1;
 }
 
-static int DoKillWorker()
+static int DoKillWorker(char**, int, int*)
 {
     HWND hDlg = WaitForUninstallerWindow(KIND_PROGRESS, kWaitWindowMs);
     if (hDlg == NULL)
@@ -311,8 +320,9 @@ static int DoKillWorker()
     return 1;
 }
 
-static int DoWaitStarted(DWORD timeoutMs)
+static int DoWaitStarted(char** args, int count, int* taken)
 {
+    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
     if (s_hStarted == NULL)
         return ReportFailure("nothing started");
     int ended = WaitForSingleObject(s_hStarted, timeoutMs) == WAIT_OBJECT_0;
@@ -322,50 +332,9 @@ static int DoWaitStarted(DWORD timeoutMs)
 
 int main(int argc, char** argv)
 {
-    g_hInstance = GetModuleHandleA(NULL);
-    if (argc < 3) {
-        fputs("usage: twdriver <report file> <action> [args] ...\n", stderr);
-        return 2;
-    }
-    if (!OpenReport(argv[1])) {
-        fputs("twdriver: cannot open the report file\n", stderr);
-        return 2;
-    }
-    int ok = 1;
-    for (int i = 2; i < argc && ok; ++i) {
-        const char* action = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : "";
-        if (lstrcmpA(action, "start") == 0) {
-            ok = DoStart(next);
-            ++i;
-        } else if (lstrcmpA(action, "answer") == 0) {
-            ok = DoAnswer(next);
-            ++i;
-        } else if (lstrcmpA(action, "error-box") == 0) {
-            ok = DoErrorBox();
-        } else if (lstrcmpA(action, "run-dialog") == 0) {
-            if (i + 4 < argc && lstrcmpA(argv[i + 2], "hold-launcher") == 0) {
-                ok = DoRunDialog(next, argv[i + 3], argv[i + 4]);
-                i += 4;
-            } else {
-                ok = DoRunDialog(next, NULL, NULL);
-                ++i;
-            }
-        } else if (lstrcmpA(action, "kill-worker") == 0) {
-            ok = DoKillWorker();
-        } else if (lstrcmpA(action, "wait-started") == 0) {
-            ok = DoWaitStarted((DWORD)atoi(next));
-            ++i;
-        } else if (lstrcmpA(action, "keys") == 0) {
-            while (i + 1 < argc && ReportKey(argv[i + 1]))
-                ++i;
-        } else if (lstrcmpA(action, "pending") == 0) {
-            ok = ReportPendingOperations();
-        } else {
-            Reportf("FAILED: unknown action %s\n", action);
-            ok = 0;
-        }
-    }
-    CloseReport();
-    return ok ? 0 : 1;
+    static const DriverAction kActions[] = {
+        { "start", DoStart }, { "answer", DoAnswer }, { "error-box", DoErrorBox },
+        { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
+    };
+    return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }

@@ -19,7 +19,6 @@
 // exists: the script takes the screenshot meanwhile.
 
 #include <windows.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "common/common.h"
@@ -36,8 +35,9 @@ static void WaitForShot(const char* name)
         Sleep(20);
 }
 
-static int DoAnswer(const char* answer)
+static int DoAnswer(char** args, int count, int* taken)
 {
+    const char* answer = TakeArgument(args, count, taken);
     HWND hBox = ReadQuestion();
     if (hBox == NULL)
         return ReportFailure("no question box");
@@ -46,8 +46,9 @@ static int DoAnswer(const char* answer)
     return WaitWindowGone(hBox, 10000) || ReportFailure("question box stays");
 }
 
-static int DoRunDialog(const char* logPath)
+static int DoRunDialog(char** args, int count, int* taken)
 {
+    const char* logPath = TakeArgument(args, count, taken);
     HWND hDlg = WaitForUninstallerWindow(KIND_PROGRESS, 30000);
     if (hDlg == NULL)
         return ReportFailure("no progress dialog");
@@ -84,8 +85,9 @@ static int DoRunDialog(const char* logPath)
 }
 
 // Waits until no launcher or worker process is left.
-static int DoWaitUninstaller(DWORD timeoutMs)
+static int DoWaitUninstaller(char** args, int count, int* taken)
 {
+    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
     DWORD start = GetTickCount();
     int left;
     while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
@@ -97,34 +99,8 @@ static int DoWaitUninstaller(DWORD timeoutMs)
 
 int main(int argc, char** argv)
 {
-    g_hInstance = GetModuleHandleA(NULL);
-    if (argc < 3 || !OpenReport(argv[1])) {
-        fputs("usage: twdemo <report file> <action> [args] ...\n", stderr);
-        return 2;
-    }
-    int ok = 1;
-    for (int i = 2; i < argc && ok; ++i) {
-        const char* action = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : "";
-        if (lstrcmpA(action, "answer") == 0) {
-            ok = DoAnswer(next);
-            ++i;
-        } else if (lstrcmpA(action, "run-dialog") == 0) {
-            ok = DoRunDialog(next);
-            ++i;
-        } else if (lstrcmpA(action, "wait-uninstaller") == 0) {
-            ok = DoWaitUninstaller((DWORD)atoi(next));
-            ++i;
-        } else if (lstrcmpA(action, "keys") == 0) {
-            while (i + 1 < argc && ReportKey(argv[i + 1]))
-                ++i;
-        } else if (lstrcmpA(action, "pending") == 0) {
-            ok = ReportPendingOperations();
-        } else {
-            Reportf("FAILED: unknown action %s\n", action);
-            ok = 0;
-        }
-    }
-    CloseReport();
-    return ok ? 0 : 1;
+    static const DriverAction kActions[] = {
+        { "answer", DoAnswer }, { "run-dialog", DoRunDialog }, { "wait-uninstaller", DoWaitUninstaller },
+    };
+    return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }

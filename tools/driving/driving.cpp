@@ -21,22 +21,6 @@ static const int kBoxTextId = 0xFFFF;
 
 // ---- Report lines -----------------------------------------------------------
 
-int OpenReport(const char* path)
-{
-    s_hReport = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (s_hReport == INVALID_HANDLE_VALUE)
-        return 0;
-    SetFilePointer(s_hReport, 0, NULL, FILE_END);
-    return 1;
-}
-
-void CloseReport()
-{
-    if (s_hReport != INVALID_HANDLE_VALUE)
-        CloseHandle(s_hReport);
-    s_hReport = INVALID_HANDLE_VALUE;
-}
-
 void Report(const char* text)
 {
     DWORD cb = 0;
@@ -402,7 +386,7 @@ int WatchPhases(HWND hDlg, PhaseWatch* watch)
     return state;
 }
 
-// ---- The registry ------------------------------------------------------------
+// ---- The registry -----------------------------------------------------------
 
 static int SplitRootPath(const char* text, HKEY* pRoot, const char** pPath)
 {
@@ -431,17 +415,21 @@ int IsKeyPresent(const char* rootPath)
     return RegOpenKeyExA(root, path, 0, KEY_READ, hKey.Out()) == ERROR_SUCCESS;
 }
 
-int ReportKey(const char* rootPath)
+// keys <root\path> ...: reports each key as present or absent.
+static int DoKeys(char** args, int count, int* taken)
 {
     HKEY root;
     const char* path;
-    if (!SplitRootPath(rootPath, &root, &path))
-        return 0;
-    Reportf("key %s: %s\n", rootPath, IsKeyPresent(rootPath) ? "present" : "absent");
+    while (*taken < count && SplitRootPath(args[*taken], &root, &path)) {
+        const char* key = TakeArgument(args, count, taken);
+        Reportf("key %s: %s\n", key, IsKeyPresent(key) ? "present" : "absent");
+    }
     return 1;
 }
 
-int ReportPendingOperations()
+// pending: reports the pending file operations, "pending: <from> -> <to>"
+// or "(delete)" for each, or "pending: none".
+static int DoPending(char**, int, int*)
 {
     KeyGuard hKey;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
@@ -466,4 +454,48 @@ int ReportPendingOperations()
         p = target + lstrlenA(target) + 1;
     }
     return 1;
+}
+
+// ---- The command line -------------------------------------------------------
+
+const char* TakeArgument(char** args, int count, int* taken)
+{
+    return *taken < count ? args[(*taken)++] : "";
+}
+
+int RunDriver(int argc, char** argv, const DriverAction* actions, size_t cActions)
+{
+    static const DriverAction kShared[] = { { "keys", DoKeys }, { "pending", DoPending } };
+    g_hInstance = GetModuleHandleA(NULL);
+    if (argc < 3) {
+        fputs("usage: <driver> <report file> <action> [args] ...\n", stderr);
+        return 2;
+    }
+    s_hReport = CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (s_hReport == INVALID_HANDLE_VALUE) {
+        fputs("cannot open the report file\n", stderr);
+        return 2;
+    }
+    SetFilePointer(s_hReport, 0, NULL, FILE_END);
+    int ok = 1;
+    for (int i = 2; i < argc && ok; ++i) {
+        const DriverAction* action = NULL;
+        for (size_t k = 0; k < cActions && action == NULL; ++k)
+            if (lstrcmpA(argv[i], actions[k].name) == 0)
+                action = &actions[k];
+        for (size_t k = 0; k < COUNTOF(kShared) && action == NULL; ++k)
+            if (lstrcmpA(argv[i], kShared[k].name) == 0)
+                action = &kShared[k];
+        if (action == NULL) {
+            Reportf("FAILED: unknown action %s\n", argv[i]);
+            ok = 0;
+            break;
+        }
+        int taken = 0;
+        ok = action->run(argv + i + 1, argc - i - 1, &taken);
+        i += taken;
+    }
+    CloseHandle(s_hReport);
+    s_hReport = INVALID_HANDLE_VALUE;
+    return ok ? 0 : 1;
 }

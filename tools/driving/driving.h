@@ -1,19 +1,38 @@
 // What the programs that play the user of an uninstallation share (the
-// end-to-end tests' driver and the demonstration's): finding the
-// uninstaller's windows and reading them as a user sees them, the phase
-// pictures read off the screen, and the plain report lines they write.
+// end-to-end tests' driver and the demonstration's): their command line of
+// actions, the plain report lines they write, the uninstaller's windows
+// found and read as a user sees them, and the phase pictures read off the
+// screen.
 #pragma once
 
 #include <windows.h>
 #include <stddef.h>
 
+// ---- The command line -------------------------------------------------------
+//   <driver> <report file> <action> [args] [<action> [args]] ...
+
+// One action. `run` gets the rest of the command line after the action's
+// name (args[0 .. count-1]), takes its arguments with TakeArgument and
+// returns non-zero on success.
+struct DriverAction {
+    const char* name;
+    int (*run)(char** args, int count, int* taken);
+};
+
+// The next argument of an action ("" when there is none left).
+const char* TakeArgument(char** args, int count, int* taken);
+
+// Opens the report file argv[1] and runs the actions from argv[2] on, in
+// order, until one fails. Besides its own, every driver knows
+// "keys <root\path> ..." (each key reported as present or absent) and
+// "pending" (the pending file operations). Returns the exit code: 0 when
+// every action ran, 1 when one failed, 2 on a usage error.
+int RunDriver(int argc, char** argv, const DriverAction* actions, size_t cActions);
+
 // ---- Report lines -----------------------------------------------------------
 // Texts are written as the uninstaller shows them (bytes of the ANSI code
 // page), each also echoed to standard output.
 
-// Opens the report file, appending to what it holds. Non-zero on success.
-int OpenReport(const char* path);
-void CloseReport();
 void Report(const char* text);
 void Reportf(const char* format, ...);
 // "<label>: <text>" with the line feeds of the text written as \n.
@@ -78,13 +97,8 @@ enum {
 // "pictures: files=<name> groups=<name> registry=<name>" and returned.
 int WatchPhases(HWND hDlg, PhaseWatch* watch);
 
-// ---- The registry ------------------------------------------------------------
+// ---- The registry -----------------------------------------------------------
 
-// Reports "key <root\path>: present|absent" for a key named with its root
-// (HKCU\, HKCR\, HKLM\, HKU\). 0 when the text names no such root.
-int ReportKey(const char* rootPath);
-// Non-zero when the key named with its root exists.
+// Non-zero when the key named with its root (HKCU\, HKCR\, HKLM\, HKU\)
+// exists.
 int IsKeyPresent(const char* rootPath);
-// Reports the pending file operations ("pending: <from> -> <to>|(delete)",
-// or "pending: none"). Non-zero on success.
-int ReportPendingOperations();
