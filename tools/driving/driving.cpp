@@ -87,7 +87,6 @@ static int HasKind(HWND hwnd, WindowKind kind)
     case KIND_QUESTION: return isBox && hasYesNo;
     case KIND_ERROR_BOX: return isBox && !hasYesNo;
     case KIND_PROGRESS: return GetDlgItem(hwnd, IDC_PHASE_FILES) != NULL;
-    case KIND_ANY: return 1;
     }
     return 0;
 }
@@ -213,41 +212,72 @@ DWORD FindProcessByName(const char* exeName)
 // the top left of their bounding box. The background and the shadow follow
 // the colour scheme; the dark red stays, wherever the picture is drawn.
 struct Figure {
-    int count;
+    int count;             // -1: more than the figure holds, no picture
     POINT points[256];
 };
 
 static const DWORD kDarkRed = 0x800000;   // (128, 0, 0) as a 32-bit DIB pixel
 
-// Collects the dark red pixels of a 32-bit top-down pixel block (stride in
-// pixels). 0 when there are more than a figure holds.
-static int TakeFigure(const DWORD* pixels, int stride, const RECT& area, Figure* figure)
+// Collects the dark red pixels of an area of a 32-bit top-down pixel block
+// (stride in pixels).
+static void TakeFigure(const DWORD* pixels, int stride, const RECT& area, Figure* figure)
 {
     figure->count = 0;
     int left = area.right, top = area.bottom;
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x)
             if ((pixels[y * stride + x] & 0xFFFFFF) == kDarkRed) {
-                if (figure->count == (int)COUNTOF(figure->points))
-                    return 0;
+                if (figure->count == (int)COUNTOF(figure->points)) {
+                    figure->count = -1;
+                    return;
+                }
                 figure->points[figure->count].x = x;
                 figure->points[figure->count].y = y;
                 ++figure->count;
-                if (x < left)
-                    left = x;
-                if (y < top)
-                    top = y;
+                left = x < left ? x : left;
+                top = y < top ? y : top;
             }
     for (int i = 0; i < figure->count; ++i) {
         figure->points[i].x -= left;
         figure->points[i].y -= top;
     }
-    return 1;
 }
 
-static int IsSameFigure(const Figure& a, const Figure& b)
+// Copies the source rectangle of a device context and takes the figure of
+// each area in it (areas in the source's coordinates). Non-zero on success.
+static int TakeFigures(HDC hSource, const RECT& source, const RECT* areas, int count, Figure* figures)
 {
-    return a.count == b.count && memcmp(a.points, b.points, a.count * sizeof(POINT)) == 0;
+    int cx = source.right - source.left, cy = source.bottom - source.top;
+    if (cx <= 0 || cy <= 0)
+        return 0;
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof(bmi));
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = cx;
+    bmi.bmiHeader.biHeight = -cy;   // top row first
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = NULL;
+    HDC hMem = CreateCompatibleDC(hSource);
+    HBITMAP hbm = CreateDIBSection(hSource, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
+    int ok = hbm != NULL && hMem != NULL;
+    if (ok) {
+        HGDIOBJ old = SelectObject(hMem, hbm);
+        ok = BitBlt(hMem, 0, 0, cx, cy, hSource, source.left, source.top, SRCCOPY);
+        GdiFlush();
+        for (int i = 0; ok && i < count; ++i) {
+            RECT area = areas[i];
+            OffsetRect(&area, -source.left, -source.top);
+            TakeFigure((const DWORD*)bits, cx, area, &figures[i]);
+        }
+        SelectObject(hMem, old);
+    }
+    if (hbm != NULL)
+        DeleteObject(hbm);
+    if (hMem != NULL)
+        DeleteDC(hMem);
+    return ok;
 }
 
 struct NamedPicture {
@@ -270,40 +300,32 @@ static int LoadPictures()
     if (s_loaded)
         return 1;
     HDC hScreen = GetDC(NULL);
-    int ok = hScreen != NULL;
-    for (size_t i = 0; ok && i < COUNTOF(s_pictures); ++i) {
+    HDC hMem = CreateCompatibleDC(hScreen);
+    for (size_t i = 0; hMem != NULL && i < COUNTOF(s_pictures); ++i) {
         HBITMAP hbm = CreateMappedBitmap(g_hInstance, s_pictures[i].id, 0, NULL, 0);
         BITMAP bm;
-        ok = hbm != NULL && GetObjectA(hbm, sizeof(bm), &bm) && bm.bmWidth > 0 && bm.bmHeight > 0;
-        HeapGuard pixels(ok ? HeapAlloc(GetProcessHeap(), 0, (SIZE_T)bm.bmWidth * bm.bmHeight * 4) : NULL);
-        if (ok && pixels.Get() != NULL) {
-            BITMAPINFO bmi;
-            ZeroMemory(&bmi, sizeof(bmi));
-            bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-            bmi.bmiHeader.biWidth = bm.bmWidth;
-            bmi.bmiHeader.biHeight = -bm.bmHeight;   // top row first
-            bmi.bmiHeader.biPlanes = 1;
-            bmi.bmiHeader.biBitCount = 32;
-            bmi.bmiHeader.biCompression = BI_RGB;
-            RECT all = { 0, 0, bm.bmWidth, bm.bmHeight };
-            ok = GetDIBits(hScreen, hbm, 0, bm.bmHeight, pixels.Get(), &bmi, DIB_RGB_COLORS) == bm.bmHeight &&
-                 TakeFigure((const DWORD*)pixels.Get(), bm.bmWidth, all, &s_pictures[i].figure);
-        } else {
-            ok = 0;
-        }
-        if (hbm != NULL)
-            DeleteObject(hbm);
+        if (hbm == NULL || !GetObjectA(hbm, sizeof(bm), &bm))
+            break;
+        HGDIOBJ old = SelectObject(hMem, hbm);
+        RECT all = { 0, 0, bm.bmWidth, bm.bmHeight };
+        int taken = TakeFigures(hMem, all, &all, 1, &s_pictures[i].figure) && s_pictures[i].figure.count >= 0;
+        SelectObject(hMem, old);
+        DeleteObject(hbm);
+        if (!taken)
+            break;
+        s_loaded = i + 1 == COUNTOF(s_pictures);
     }
-    if (hScreen != NULL)
-        ReleaseDC(NULL, hScreen);
-    s_loaded = ok;
-    return ok;
+    if (hMem != NULL)
+        DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+    return s_loaded;
 }
 
 static const char* NameFigure(const Figure& figure)
 {
     for (size_t i = 0; i < COUNTOF(s_pictures); ++i)
-        if (IsSameFigure(figure, s_pictures[i].figure))
+        if (figure.count == s_pictures[i].figure.count &&
+            memcmp(figure.points, s_pictures[i].figure.points, figure.count * sizeof(POINT)) == 0)
             return s_pictures[i].name;
     return "other";
 }
@@ -322,38 +344,12 @@ static int ReadShownPictures(HWND hDlg, const char* names[3])
         GetWindowRect(GetDlgItem(hDlg, kIndicators[i]), &rects[i]);
         UnionRect(&all, &all, &rects[i]);
     }
-    int cx = all.right - all.left, cy = all.bottom - all.top;
-    if (cx <= 0 || cy <= 0)
-        return 0;
-    BITMAPINFO bmi;
-    ZeroMemory(&bmi, sizeof(bmi));
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = cx;
-    bmi.bmiHeader.biHeight = -cy;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = NULL;
+    Figure shown[3];
     HDC hScreen = GetDC(NULL);
-    HDC hMem = CreateCompatibleDC(hScreen);
-    HBITMAP hbm = CreateDIBSection(hScreen, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-    int ok = hbm != NULL && hMem != NULL;
-    if (ok) {
-        HGDIOBJ old = SelectObject(hMem, hbm);
-        ok = BitBlt(hMem, 0, 0, cx, cy, hScreen, all.left, all.top, SRCCOPY);
-        GdiFlush();
-        for (int i = 0; ok && i < 3; ++i) {
-            OffsetRect(&rects[i], -all.left, -all.top);
-            Figure shown;
-            names[i] = TakeFigure((const DWORD*)bits, cx, rects[i], &shown) ? NameFigure(shown) : "other";
-        }
-        SelectObject(hMem, old);
-    }
-    if (hbm != NULL)
-        DeleteObject(hbm);
-    if (hMem != NULL)
-        DeleteDC(hMem);
+    int ok = TakeFigures(hScreen, all, rects, 3, shown);
     ReleaseDC(NULL, hScreen);
+    for (int i = 0; ok && i < 3; ++i)
+        names[i] = NameFigure(shown[i]);
     return ok;
 }
 

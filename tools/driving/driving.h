@@ -42,7 +42,7 @@ int ReportFailure(const char* what);
 
 // ---- The uninstaller's windows ----------------------------------------------
 
-enum WindowKind { KIND_QUESTION, KIND_ERROR_BOX, KIND_PROGRESS, KIND_ANY };
+enum WindowKind { KIND_QUESTION, KIND_ERROR_BOX, KIND_PROGRESS };
 
 // A visible window of the uninstaller (dialog class, the program's title)
 // of the given kind; waits up to timeoutMs. NULL when none came.
