@@ -23,6 +23,14 @@ Stage ClassifyCommandLine(const char* cmdLine, const char** pPath);
 // blanks and quotes stay. Never returns NULL for a non-NULL line.
 const char* SkipProgramName(const char* commandLine);
 
+// Restricts where this process loads DLLs from: the system folder only
+// where the system offers that (SetDefaultDllDirectories), otherwise at
+// least not the current directory (SetDllDirectoryA("")). Called first
+// thing in WinMain, before anything can load a DLL. Non-zero when one of
+// the two took effect; 0 on systems that have neither (nothing is done).
+// Never shows a message.
+int RestrictDllSearch();
+
 // The launcher stage: extracts the information block into a file in the
 // temporary directory, starts the temporary copy as the worker and waits
 // until the worker signals that it is done.

@@ -8,6 +8,10 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    // The worker runs from a folder that other programs can write to:
+    // before anything loads a DLL, keep the search to the system folder
+    // where the system allows it, and off the current directory.
+    RestrictDllSearch();
     g_hInstance = hInstance;
 
     // The startup code's idea of the text after the program name differs
