@@ -9,8 +9,10 @@
 
 JOBS ?= 2
 TEST_ARCH = $(shell scripts/test-arch)
-JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+# Each pass names the code page and UI language it expects; the test
+# programs and the end-to-end runner stop at once when Wine gives others.
+JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TW_EXPECTED_LOCALE=932:0x0411
+EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 TW_EXPECTED_LOCALE=1252:0x0409
 
 .PHONY: all build setup host win32 win64 test test-host test-wine fuzz demo demo-run bench bench-run clean
 

@@ -16,6 +16,8 @@
 //   wait-started <ms>         wait for the started process to end
 //   keys <root\path> ...      report each key as present or absent
 //   pending                   report the pending file operations
+//   locale                    report the code page and UI language Wine
+//                             gives ("locale: 932:0x0411")
 //
 // Texts are written as the program shows them (bytes of the ANSI code page);
 // a line feed inside a text is written as \n.
@@ -330,11 +332,18 @@ static int DoWaitStarted(char** args, int count, int* taken)
     return 1;
 }
 
+static int DoLocale(char**, int, int*)
+{
+    Reportf("locale: %u:0x%04x\n", GetACP(), (unsigned)GetUserDefaultUILanguage());
+    return 1;
+}
+
 int main(int argc, char** argv)
 {
     static const DriverAction kActions[] = {
         { "start", DoStart }, { "answer", DoAnswer }, { "error-box", DoErrorBox },
         { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
+        { "locale", DoLocale },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }
