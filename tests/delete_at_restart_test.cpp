@@ -96,6 +96,19 @@ bool IsEightDotThree(const std::string& path)
     return true;
 }
 
+// A [Rename] section of `count` pending deletions; its entries in *lines.
+std::string PendingSection(int count, std::vector<std::string>* lines)
+{
+    std::string ini = "[Rename]\r\n";
+    for (int i = 0; i < count; ++i) {
+        char line[64];
+        wsprintfA(line, "NUL=C:\\WINDOWS\\TEMP\\PENDING\\FILE%04d.TMP", i);
+        lines->push_back(line);
+        ini += std::string(line) + "\r\n";
+    }
+    return ini;
+}
+
 // Saves WININIT.INI and the pending file operations before each test and
 // puts both back afterwards, so the prefix keeps what it had.
 class DeleteAtRestart : public testing::Test {
@@ -235,14 +248,9 @@ TEST_F(DeleteAtRestart, Windows98KeepsEveryEntryAndAppendsTheNewOneLast)
 
 TEST_F(DeleteAtRestart, Windows98KeepsASectionLargerThanTheProfileBuffer)
 {
-    std::string ini = "[Rename]\r\n";
+    // Wine has no limit on profile sections, unlike the 9x family.
     std::vector<std::string> expected;
-    for (int i = 0; i < 1500; ++i) {
-        char line[64];
-        wsprintfA(line, "NUL=C:\\WINDOWS\\TEMP\\PENDING\\FILE%04d.TMP", i);
-        expected.push_back(line);
-        ini += std::string(line) + "\r\n";
-    }
+    std::string ini = PendingSection(1500, &expected);
     ASSERT_GT(ini.size(), 0x7FFFu + 20000u);
     WriteFileBytes(wininit_, ini);
     expected.push_back("NUL=" + ShortPathOf(victim_));
@@ -255,6 +263,40 @@ TEST_F(DeleteAtRestart, Windows98KeepsASectionLargerThanTheProfileBuffer)
     EXPECT_EQ(expected.size(), lines.size());
     EXPECT_TRUE(expected == lines) << "first difference at entry "
                                    << std::mismatch(lines.begin(), lines.end(), expected.begin(), expected.end()).first - lines.begin();
+}
+
+// The profile functions of the 9x family handle at most 32,767 characters
+// of a section. A list cut there when read (the child answers as they do),
+// or one that only the new entry would take past it, stays as it was.
+TEST_F(DeleteAtRestart, Windows98LeavesAListAtTheProfileLimitAlone)
+{
+    struct Case {
+        const char* name;
+        int entries;
+        bool answerAs9x;
+    };
+    const Case cases[] = {
+        {"cut when read", 1500, true},
+        {"too long with the new entry", 799, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> lines;
+        std::string ini = PendingSection(c.entries, &lines);
+        size_t cchAnswer = 0;
+        for (const std::string& line : lines)
+            cchAnswer += line.size() + 1;
+        // The first list lies beyond the limit; the second within it, with
+        // no room left for an entry of ten characters.
+        ASSERT_TRUE(c.answerAs9x ? cchAnswer > 32767 : cchAnswer + 2 < 32767 && cchAnswer + 10 > 32767);
+        WriteFileBytes(wininit_, ini);
+        std::vector<std::string> args = {victim_};
+        if (c.answerAs9x)
+            args.insert(args.begin(), "--9x-limit");
+
+        EXPECT_EQ("platform=1 nt=0\nresult=0\n", RunChildAsWindows98(args));
+        EXPECT_TRUE(ReadFileBytes(wininit_) == ini);
+    }
 }
 
 TEST_F(DeleteAtRestart, AddWininitDeletionRefusesAFileWithoutAShortName)

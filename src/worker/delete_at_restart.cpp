@@ -6,11 +6,17 @@
 #include "common/common.h"
 #include "common/guard.h"
 
-// The size the profile functions of the 9x family can hand over at once.
-static const DWORD kSectionBufferSize = 0x7FFF;
+// The most the profile functions of the 9x family handle of one section:
+// 32,767 characters, whatever buffer they are given.
+static const DWORD k9xSectionLimit = 0x7FFF;
+// The first buffer is larger than that, so that an answer beyond the limit
+// can show a system without one.
+static const DWORD kSectionBufferSize = 0x10000;
 // Beyond this a [Rename] section is not a list of pending deletions any
 // more; give up rather than keep growing.
 static const DWORD kLargestSectionBuffer = 0x4000000;
+
+GetProfileSectionFunction g_getProfileSection = GetPrivateProfileSectionA;
 
 int IsNtPlatform()
 {
@@ -62,10 +68,18 @@ int AddWininitDeletion(const char* path)
         section = (char*)block.Get();
         if (section == NULL)
             return 0;
-        cchSection = GetPrivateProfileSectionA("Rename", section, cbBlock, wininitPath);
+        cchSection = g_getProfileSection("Rename", section, cbBlock, wininitPath);
         if (cchSection + 2 < cbBlock && cchSection + cchEntry + 2 <= cbBlock)
             break;
     }
+
+    // The 9x family cuts every answer at its limit, whatever the buffer, and
+    // may cut a longer section when writing it. So when the answer stays
+    // within the limit but the new list would not fit in it, the list may
+    // have been cut already or would be: give up and write nothing. Only an
+    // answer beyond the limit shows a system without one (an emulator).
+    if (!IsNtPlatform() && cchSection <= k9xSectionLimit && cchSection + cchEntry + 2 > k9xSectionLimit)
+        return 0;
 
     // The new entry takes the place of the list's final null; one more null
     // ends the list again. Entries already there stay in their order.

@@ -43,6 +43,14 @@ int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 typedef LONG (WINAPI* RegDeleteKeyFunction)(HKEY hKey, LPCSTR subKey);
 extern RegDeleteKeyFunction g_regDeleteKey;
 
+// The call that reads the [Rename] section during AddWininitDeletion.
+// Defined in delete_at_restart.cpp as GetPrivateProfileSectionA and never
+// changed by the product; tests replace it to answer as a 9x system does
+// (cut at its limit), which Wine cannot make real.
+typedef DWORD (WINAPI* GetProfileSectionFunction)(LPCSTR appName, LPSTR returnedString,
+                                                  DWORD cchSize, LPCSTR fileName);
+extern GetProfileSectionFunction g_getProfileSection;
+
 // Arranges for the file to be deleted at the next restart of the system.
 int ScheduleDeleteAtRestart(const char* path);
 
@@ -51,5 +59,7 @@ int IsNtPlatform();
 
 // Windows 9x family: adds "NUL=<short path>" to [Rename] of WININIT.INI,
 // keeping every entry already there. Never writes back a section it could
-// not read whole; 0 when the file has no short path.
+// not read whole: on the 9x family a list that, with the new entry, would
+// not fit in the 32,767 characters its profile functions handle is left
+// alone and the result is 0. Also 0 when the file has no short path.
 int AddWininitDeletion(const char* path);
