@@ -37,6 +37,8 @@ const UINT kProbe = WM_APP + 7;
 WNDPROC g_dialogProc = NULL;
 int g_probeRuns = 0;
 int g_probeMismatches = 0;
+// Set after each probe, for a thread that waits for one.
+HANDLE g_hProbed = CreateEventA(NULL, FALSE, FALSE, NULL);
 
 LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -44,6 +46,7 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         ++g_probeRuns;
         if (BoxText(hwnd) != LogText())
             ++g_probeMismatches;
+        SetEvent(g_hProbed);
         return 0;
     }
     return CallWindowProcA(g_dialogProc, hwnd, msg, wParam, lParam);
@@ -266,8 +269,9 @@ DWORD WINAPI CloseErrorBoxAfterProbe(void* param)
     DWORD threadId = (DWORD)(UINT_PTR)param;
     HWND found = WaitForThreadDialog(threadId, g_hProgressDlg, 10000);
     if (found != NULL) {
+        ResetEvent(g_hProbed);
         PostMessageA(g_hProgressDlg, kProbe, 0, 0);
-        Sleep(200);
+        WaitForSingleObject(g_hProbed, 10000);
         PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     return 0;
