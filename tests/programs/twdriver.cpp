@@ -191,12 +191,10 @@ static int FollowPhases(HWND hDlg, DWORD start)
 // dialog at its bottom edge only and collapses it back.
 static int CheckFinishedState(HWND hDlg, const char* logPath)
 {
-    DWORD waitStart = GetTickCount();
-    while (!IsControlVisible(hDlg, IDOK) && GetTickCount() - waitStart < 10000)
-        Sleep(20);
+    // Whether or not it comes whole in time, report what the dialog shows.
+    WaitForFinishedState(hDlg, 10000);
     if (!IsWindow(hDlg))
         return ReportFailure("progress dialog ended on its own");
-    Sleep(200);
     char text[1024];
     GetForeignText(GetDlgItem(hDlg, IDOK), text, COUNTOF(text));
     ReportText("close button", text);
@@ -279,8 +277,9 @@ static int DoRunDialog(char** args, int count, int* taken)
     Report("dialog closed\n");
     if (held) {
         // The launcher cannot end now: the worker must still be waiting for
-        // it, with the entry and the installed executable untouched.
-        Sleep(2000);
+        // it, with the entry and the installed executable untouched. Give
+        // it two seconds to end wrongly.
+        WaitForSingleObject(hWorker, 2000);
         Reportf("while the launcher is held: worker waiting=%s entry present=%s exe present=%s\n",
                 IsProcessAlive(hWorker) ? "yes" : "no", IsKeyPresent(entryKey) ? "yes" : "no",
                 GetFileAttributesA(heldExe) != INVALID_FILE_ATTRIBUTES ? "yes" : "no");

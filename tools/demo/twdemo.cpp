@@ -68,10 +68,7 @@ static int DoRunDialog(char** args, int count, int* taken)
         Sleep(5);
     }
 
-    DWORD waitStart = GetTickCount();
-    while (!IsControlVisible(hDlg, IDOK) && GetTickCount() - waitStart < 10000)
-        Sleep(20);
-    Sleep(200);
+    WaitForFinishedState(hDlg, 10000);
     GetForeignText(GetDlgItem(hDlg, IDOK), text, COUNTOF(text));
     ReportText("close button", text);
     GetForeignText(GetDlgItem(hDlg, IDC_HEADING), text, COUNTOF(text));

@@ -151,9 +151,30 @@ int IsControlVisible(HWND hDlg, int id)
 
 void ClickDetail(HWND hDlg)
 {
+    RECT before, now;
+    GetWindowRect(hDlg, &before);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(hDlg, IDC_DETAIL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
-    Sleep(100);
+    DWORD start = GetTickCount();
+    while (GetWindowRect(hDlg, &now) && EqualRect(&now, &before) && GetTickCount() - start < 5000)
+        Sleep(10);
+}
+
+int WaitForFinishedState(HWND hDlg, DWORD timeoutMs)
+{
+    // The worker sets the finished state up in steps, the heading last.
+    char finished[256];
+    CopyText(finished, COUNTOF(finished), LoadTextBuffer(IDS_FINISHED));
+    DWORD start = GetTickCount();
+    for (;;) {
+        char heading[1024];
+        GetForeignText(GetDlgItem(hDlg, IDC_HEADING), heading, COUNTOF(heading));
+        if (IsControlVisible(hDlg, IDOK) && IsControlVisible(hDlg, IDC_DETAIL) && lstrcmpA(heading, finished) == 0)
+            return 1;
+        if (!IsWindow(hDlg) || GetTickCount() - start >= timeoutMs)
+            return 0;
+        Sleep(20);
+    }
 }
 
 int SaveDetailLog(HWND hDlg, const char* path)

@@ -56,8 +56,13 @@ void GetBoxMessage(HWND hBox, char* text, size_t cchText);
 // Presses a button as a click would (the message is posted).
 void PressButton(HWND hDlg, int id);
 int IsControlVisible(HWND hDlg, int id);
-// Clicks the Detail check box of the progress dialog and lets it settle.
+// Clicks the Detail check box of the progress dialog and waits (at most
+// 5 s) until the dialog has taken its new size.
 void ClickDetail(HWND hDlg);
+// Waits until the progress dialog shows its finished state whole: Close and
+// Detail visible and the heading reading the finished text. Non-zero when
+// it did within timeoutMs.
+int WaitForFinishedState(HWND hDlg, DWORD timeoutMs);
 // Writes the whole text of the detail box into a file. Non-zero on success.
 int SaveDetailLog(HWND hDlg, const char* path);
 
