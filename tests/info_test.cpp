@@ -208,3 +208,20 @@ TEST(InfoFile, LauncherKeysUpdateAnExistingGeneralSectionInPlace)
     EXPECT_NE(std::string::npos, text.find("Other=kept"));
     EXPECT_EQ(4242, ReadUninstSrcProcess(path.c_str()));
 }
+
+TEST(InfoFile, LauncherOptionsReplaceWhatTheBlockSays)
+{
+    std::string dir = MakeSandboxDir("info-options");
+    std::string path = WriteInfo(dir, "[Options]\r\nUninstallKey=SampleApp\r\n"
+                                      "[General]\r\nQuiet=1\r\nLogFile=C:\\x.log\r\nResult=0\r\n");
+    char value[MAX_PATH];
+    ASSERT_NE(0, WriteLauncherOptions(path.c_str(), 0, ""));
+    EXPECT_EQ(0, ReadQuiet(path.c_str()));
+    EXPECT_EQ(INFO_EMPTY, ReadLogFile(path.c_str(), value, COUNTOF(value)));
+    EXPECT_EQ(-1, ReadRunResult(path.c_str()));
+
+    ASSERT_NE(0, WriteLauncherOptions(path.c_str(), 1, "C:\\My Logs\\u.log"));
+    EXPECT_EQ(1, ReadQuiet(path.c_str()));
+    EXPECT_EQ(INFO_OK, ReadLogFile(path.c_str(), value, COUNTOF(value)));
+    EXPECT_STREQ("C:\\My Logs\\u.log", value);
+}

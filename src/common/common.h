@@ -65,3 +65,18 @@ int GetTempDirectory(char* dir, size_t cchDir);
 // The path of the worker copy: the temporary directory + "twuninst.bin".
 // Non-zero on success; 0 when it is not available or does not fit.
 int ComposeWorkerCopyPath(char* path, size_t cchPath);
+
+// What an uninstallation came to: the exit code of a quiet run (/s /quiet)
+// and the result in the log's summary line. Deployment tools take 0 for
+// success and anything else for failure; the values keep clear of the codes
+// that they read as "restart" (3010, 1641) or "try again later" (1618).
+enum RunResult {
+    TW_RESULT_REMOVED = 0,       // every listed item removed or already absent
+    TW_RESULT_NOT_STARTED = 1,   // nothing removed: no information, failed to
+                                 // initialise, no temporary directory, no worker
+    TW_RESULT_PARTIAL = 2,       // the run completed; some listed items remain
+    TW_RESULT_UNKNOWN = 3,       // the worker ended without saying how it went,
+                                 // or could not be followed: anything may remain
+    TW_RESULT_NO_LOG = 4         // everything removed, but the log file could
+                                 // not be written whole
+};

@@ -1,7 +1,9 @@
-// The command line: finding the text after the program name and choosing
-// the stage from it. Nothing here shows a message or starts a stage.
+// The command line: finding the text after the program name, choosing the
+// stage from it, and reading the launcher's options. Nothing here shows a
+// message or starts a stage.
 
 #include "entry/entry.h"
+#include "common/common.h"
 
 const char* SkipProgramName(const char* commandLine)
 {
@@ -45,4 +47,80 @@ Stage ClassifyCommandLine(const char* cmdLine, const char** pPath)
         }
     }
     return STAGE_ASK_CONTROL_PANEL;
+}
+
+// Compares the first cch bytes of text with an ASCII name, folding only the
+// ASCII letters: the platform's case-insensitive comparison follows the
+// user's locale, where "I" and "i" need not be one letter's two cases.
+static int EqualsAsciiNoCase(const char* text, const char* name, size_t cch)
+{
+    for (size_t i = 0; i < cch; ++i) {
+        char a = text[i], b = name[i];
+        if (a >= 'A' && a <= 'Z')
+            a = (char)(a - 'A' + 'a');
+        if (a != b)
+            return 0;
+    }
+    return 1;
+}
+
+// Copies the next word of *pText into word (cchWord bytes), with its double
+// quotes dropped, and moves *pText past it. Returns 0 when no word is left.
+// *pFits is 0 when the word did not fit; word then holds its start.
+static int TakeWord(const char** pText, char* word, size_t cchWord, int* pFits)
+{
+    const unsigned char* p = (const unsigned char*)*pText;
+    while (*p != '\0' && *p <= ' ')
+        ++p;
+    if (*p == '\0') {
+        *pText = (const char*)p;
+        return 0;
+    }
+    size_t used = 0;
+    int fits = 1;
+    int quoted = 0;
+    while (*p != '\0' && (quoted || *p > ' ')) {
+        if (*p == '"') {
+            quoted = !quoted;
+            ++p;
+            continue;
+        }
+        // A double-byte character is copied whole or not at all.
+        size_t step = IsDBCSLeadByte(*p) && p[1] != '\0' ? 2 : 1;
+        if (fits && used + step < cchWord) {
+            CopyMemory(word + used, p, step);
+            used += step;
+        } else {
+            fits = 0;
+        }
+        p += step;
+    }
+    word[used] = '\0';
+    *pFits = fits;
+    *pText = (const char*)p;
+    return 1;
+}
+
+void ParseLauncherOptions(const char* text, LauncherOptions* options)
+{
+    ZeroMemory(options, sizeof(*options));
+    static const char kLog[] = "/log=";
+    const size_t cchLog = COUNTOF(kLog) - 1;
+    // Room for the switch and a whole path after it.
+    char word[MAX_PATH + COUNTOF(kLog)];
+    int fits = 0;
+    if ((unsigned char)text[0] > ' ')
+        TakeWord(&text, word, COUNTOF(word), &fits);
+    while (TakeWord(&text, word, COUNTOF(word), &fits)) {
+        size_t cchWord = lstrlenA(word);
+        if (fits && cchWord == 6 && EqualsAsciiNoCase(word, "/quiet", 6)) {
+            options->quiet = 1;
+        } else if (cchWord >= cchLog && EqualsAsciiNoCase(word, kLog, cchLog)) {
+            options->logRequested = 1;
+            options->logPathFits =
+                fits && CopyText(options->logPath, COUNTOF(options->logPath), word + cchLog);
+            if (!options->logPathFits)
+                options->logPath[0] = '\0';
+        }
+    }
 }

@@ -31,7 +31,25 @@ const char* SkipProgramName(const char* commandLine);
 // Never shows a message.
 int RestrictDllSearch();
 
+// The options that may follow "/s", separated by blanks; case does not
+// matter. Anything else after "/s" is ignored.
+struct LauncherOptions {
+    int quiet;               // "/quiet": no window of any kind; the result
+                             // becomes the exit code
+    int logRequested;        // "/log=<path>" was given (the last one counts)
+    int logPathFits;         // ... and its path fit logPath
+    char logPath[MAX_PATH];  // the path as given, double quotes removed
+};
+
+// Reads the options from the text that follows the switch "/s" (the command
+// line from its third character on). Text glued to the switch ("/sX")
+// belongs to the switch and is no option. A double quote starts or ends a
+// stretch in which blanks do not separate; the quotes themselves are
+// dropped. Never fails: what is not an option is ignored.
+void ParseLauncherOptions(const char* text, LauncherOptions* options);
+
 // The launcher stage: extracts the information block into a file in the
 // temporary directory, starts the temporary copy as the worker and waits
-// until the worker signals that it is done.
-void LauncherStage();
+// until the worker signals that it is done. Returns the process exit code:
+// 0 unless options->quiet, then the RunResult of the uninstallation.
+int LauncherStage(const LauncherOptions* options);

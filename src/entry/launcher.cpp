@@ -86,10 +86,19 @@ static void SettleInfoFile(const char* infoPath)
     SetFileTime(hFile.Get(), NULL, NULL, &past);
 }
 
+// How far the worker got, as the launcher can tell.
+enum WorkerOutcome {
+    WORKER_NOT_STARTED,   // the process could not be created
+    WORKER_SIGNALLED,     // it set the event: its result is in the file
+    WORKER_VANISHED,      // it ended without setting the event
+    WORKER_UNFOLLOWED     // there was no event to wait for: it runs on
+};
+
 // Starts the worker copy and waits until it signals the event, or until
 // its process ends without doing so (a worker that dies must not leave us
-// waiting forever). Non-zero when the worker was started.
-static int RunWorker(const char* copyPath, char* commandLine, const char* tempDir, HANDLE hEvent)
+// waiting forever).
+static WorkerOutcome RunWorker(const char* copyPath, char* commandLine, const char* tempDir,
+                               HANDLE hEvent)
 {
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
@@ -97,26 +106,55 @@ static int RunWorker(const char* copyPath, char* commandLine, const char* tempDi
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(copyPath, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL,
                         tempDir, &si, &pi))
-        return 0;
+        return WORKER_NOT_STARTED;
     CloseHandle(pi.hThread);
     HandleGuard hWorker(pi.hProcess);
-    if (hEvent != NULL) {
-        HANDLE waitFor[2] = { hEvent, hWorker.Get() };
-        WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
-    }
     // Without an event there is nothing to wait for: the worker in turn
     // waits for our end before it deletes our executable.
-    return 1;
+    if (hEvent == NULL)
+        return WORKER_UNFOLLOWED;
+    HANDLE waitFor[2] = { hEvent, hWorker.Get() };
+    // With both signalled the event comes first.
+    return WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) == WAIT_OBJECT_0
+        ? WORKER_SIGNALLED : WORKER_VANISHED;
 }
 
-void LauncherStage()
+// Resolves the log path against our current directory (the worker runs in
+// the temporary directory) into fullPath (cchFullPath bytes) and starts the
+// log file afresh. Without a usable path the log counts as failed.
+static void StartLogFile(const LauncherOptions* options, char* fullPath, size_t cchFullPath)
+{
+    fullPath[0] = '\0';
+    if (!options->logRequested)
+        return;
+    DWORD cch = 0;
+    if (options->logPathFits && options->logPath[0] != '\0')
+        cch = GetFullPathNameA(options->logPath, (DWORD)cchFullPath, fullPath, NULL);
+    if (cch == 0 || cch >= cchFullPath)
+        fullPath[0] = '\0';
+    // An empty path fails like any other that cannot be created.
+    if (!OpenLogFile(fullPath, 1))
+        fullPath[0] = '\0';
+}
+
+// Ends a run that removed nothing: the error (a box, or in a quiet run only
+// the log line) and the summary.
+static int EndNotStarted(UINT errorId)
+{
+    ShowErrorMessage(errorId);
+    const PhaseCounts none[3] = {};
+    WriteLogSummary(none, TW_RESULT_NOT_STARTED);
+    return TW_RESULT_NOT_STARTED;
+}
+
+// The launcher's work; returns the RunResult of the whole run. logPath is
+// the open log file's full path ("" without one).
+static int RunLauncher(const char* logPath)
 {
     DWORD cbPayload = 0;
     HeapGuard payload(ReadOwnPayload(&cbPayload));
-    if (payload.Get() == NULL) {
-        ShowErrorMessage(IDS_CANNOT_READ_INFO);
-        return;
-    }
+    if (payload.Get() == NULL)
+        return EndNotStarted(IDS_CANNOT_READ_INFO);
 
     char tempDir[MAX_PATH];
     char infoPath[MAX_PATH];
@@ -126,16 +164,12 @@ void LauncherStage()
         !CopyText(infoPath, COUNTOF(infoPath), tempDir) ||
         !AppendText(infoPath, COUNTOF(infoPath), "$$$twuninst") ||
         !AppendText(infoPath, COUNTOF(infoPath), tick) ||
-        !AppendText(infoPath, COUNTOF(infoPath), ".ini")) {
-        ShowErrorMessage(IDS_ERROR_READING_INFO);
-        return;
-    }
+        !AppendText(infoPath, COUNTOF(infoPath), ".ini"))
+        return EndNotStarted(IDS_ERROR_READING_INFO);
 
     ComplementBytes((unsigned char*)payload.Get(), cbPayload);
-    if (!WriteInfoFile(infoPath, (const BYTE*)payload.Get(), cbPayload)) {
-        ShowErrorMessage(IDS_ERROR_READING_INFO);
-        return;
-    }
+    if (!WriteInfoFile(infoPath, (const BYTE*)payload.Get(), cbPayload))
+        return EndNotStarted(IDS_ERROR_READING_INFO);
     payload.Reset(NULL);
 
     char ownPath[MAX_PATH];
@@ -143,14 +177,18 @@ void LauncherStage()
     if (cchOwn == 0 || cchOwn >= COUNTOF(ownPath))
         ownPath[0] = '\0';
     WriteLauncherKeys(infoPath, ownPath, GetCurrentProcessId());
+    if (!WriteLauncherOptions(infoPath, g_quiet, logPath)) {
+        // A worker that misread the options could ask nobody, or ask when
+        // it must not.
+        DeleteFileA(infoPath);
+        return EndNotStarted(IDS_ERROR_READING_INFO);
+    }
     SettleInfoFile(infoPath);
 
     char copyPath[MAX_PATH];
     if (!GetTempDirectory(tempDir, COUNTOF(tempDir)) ||
-        !ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath))) {
-        ShowErrorMessage(IDS_CANNOT_RUN_WORKER);
-        return;
-    }
+        !ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath)))
+        return EndNotStarted(IDS_CANNOT_RUN_WORKER);
     // An earlier copy that cannot be replaced (an uninstallation still
     // running from it) is started as it is.
     CopyFileA(ownPath, copyPath, FALSE);
@@ -165,6 +203,39 @@ void LauncherStage()
     AppendText(commandLine, COUNTOF(commandLine), infoPath);
 
     HandleGuard hEvent(CreateEventA(NULL, FALSE, FALSE, TW_SYNC_EVENT));
-    if (!RunWorker(copyPath, commandLine, tempDir, hEvent.Get()))
-        ShowErrorMessage(IDS_CANNOT_RUN_WORKER);
+    // The worker writes the log from here on; we come back to it only for
+    // what it could not say itself.
+    CloseLogFile();
+    WorkerOutcome outcome = RunWorker(copyPath, commandLine, tempDir, hEvent.Get());
+    if (outcome == WORKER_SIGNALLED) {
+        // Only a quiet worker leaves its result; the file stays until we
+        // have ended. An interactive run ends with 0 whatever the result.
+        int result = g_quiet ? ReadRunResult(infoPath) : TW_RESULT_REMOVED;
+        return result >= TW_RESULT_REMOVED && result <= TW_RESULT_NO_LOG ? result
+                                                                         : TW_RESULT_UNKNOWN;
+    }
+    // A worker that runs on without us writes its log to the end.
+    if (outcome == WORKER_UNFOLLOWED)
+        return TW_RESULT_UNKNOWN;
+    if (logPath[0] != '\0')
+        OpenLogFile(logPath, 0);
+    if (outcome == WORKER_NOT_STARTED)
+        return EndNotStarted(IDS_CANNOT_RUN_WORKER);
+    WriteLogSummary(NULL, TW_RESULT_UNKNOWN);
+    return TW_RESULT_UNKNOWN;
+}
+
+int LauncherStage(const LauncherOptions* options)
+{
+    g_quiet = options->quiet;
+    char logPath[MAX_PATH];
+    StartLogFile(options, logPath, COUNTOF(logPath));
+    int result = RunLauncher(logPath);
+    CloseLogFile();
+    // A log we could not write is worth a code of its own only when it is
+    // the one thing that went wrong.
+    if (result == TW_RESULT_REMOVED && LogFileFailed())
+        result = TW_RESULT_NO_LOG;
+    // Interactive runs end with 0 whatever happened, as they always have.
+    return options->quiet ? result : 0;
 }

@@ -17,11 +17,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     // The startup code's idea of the text after the program name differs
     // between runtimes (quotes, bytes above 0x7F), so take it from the
     // process command line ourselves.
+    const char* cmdLine = SkipProgramName(GetCommandLineA());
     const char* path = NULL;
-    switch (ClassifyCommandLine(SkipProgramName(GetCommandLineA()), &path)) {
-    case STAGE_LAUNCHER:
-        LauncherStage();
-        break;
+    switch (ClassifyCommandLine(cmdLine, &path)) {
+    case STAGE_LAUNCHER: {
+        LauncherOptions options;
+        ParseLauncherOptions(cmdLine + 2, &options);
+        // 0 unless the run is quiet: then the result of the uninstallation.
+        return LauncherStage(&options);
+    }
     case STAGE_WORKER:
         WorkerStage(path);
         break;
@@ -32,6 +36,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
             WinExec("control.exe", SW_SHOWNORMAL);
         break;
     }
-    // The exit code is 0 whatever happened.
+    // The worker and the Control Panel question end with 0 whatever happened.
     return 0;
 }

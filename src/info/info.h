@@ -21,6 +21,9 @@
 #define TW_KEY_COMMON_GROUP "CommonGroup"
 #define TW_KEY_UNINST_FILE "UninstFile"
 #define TW_KEY_UNINST_SRC_PROCESS "UninstSrcProcess"
+#define TW_KEY_QUIET "Quiet"
+#define TW_KEY_LOG_FILE "LogFile"
+#define TW_KEY_RESULT "Result"
 
 // Buffer sizes of the values: list entries and UninstallKey are paths
 // (259 characters), UninstFile gets 500.
@@ -70,3 +73,16 @@ InfoRead ReadUninstFile(const char* infoPath, char* value, size_t cchValue);   /
 // file; an existing General section is updated in place. Non-zero when both
 // were written.
 int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD processId);
+
+// Writes the launcher's options for the worker into General: Quiet=1 when
+// quiet, LogFile=<logPath> when logPath is not empty. A key whose option was
+// not given is removed, and so is Result, so that an information block can
+// never preset them. Non-zero when the file reads back as written.
+int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath);
+int ReadQuiet(const char* infoPath);                                        // 0
+InfoRead ReadLogFile(const char* infoPath, char* value, size_t cchValue);   // ""
+
+// The worker's result (a RunResult) for the launcher of a quiet run, in
+// General/Result. Non-zero when written.
+int WriteRunResult(const char* infoPath, int result);
+int ReadRunResult(const char* infoPath);                                    // -1

@@ -107,3 +107,39 @@ int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD proces
     ok = WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_UNINST_SRC_PROCESS, id, infoPath) && ok;
     return ok;
 }
+
+int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath)
+{
+    WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_QUIET, quiet ? "1" : NULL, infoPath);
+    WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_LOG_FILE, logPath[0] ? logPath : NULL,
+                               infoPath);
+    WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, NULL, infoPath);
+    // Removing a key that is not there may count as a failure; what
+    // matters is what the worker will read.
+    char value[MAX_PATH];
+    InfoRead logRead = ReadLogFile(infoPath, value, COUNTOF(value));
+    return ReadQuiet(infoPath) == (quiet != 0) && ReadRunResult(infoPath) == -1 &&
+           (logPath[0] ? logRead == INFO_OK && lstrcmpA(value, logPath) == 0 : logRead == INFO_EMPTY);
+}
+
+int ReadQuiet(const char* infoPath)
+{
+    return GetPrivateProfileIntA(TW_SECTION_GENERAL, TW_KEY_QUIET, 0, infoPath) != 0;
+}
+
+InfoRead ReadLogFile(const char* infoPath, char* value, size_t cchValue)
+{
+    return ReadInfoString(infoPath, TW_SECTION_GENERAL, TW_KEY_LOG_FILE, value, cchValue);
+}
+
+int WriteRunResult(const char* infoPath, int result)
+{
+    char text[16];
+    wsprintfA(text, "%d", result);
+    return WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, text, infoPath) != 0;
+}
+
+int ReadRunResult(const char* infoPath)
+{
+    return (int)GetPrivateProfileIntA(TW_SECTION_GENERAL, TW_KEY_RESULT, -1, infoPath);
+}

@@ -69,6 +69,8 @@ void AppendDetailLog(const char* prefix, const char* item, const char* status)
     AppendText(line, cchBody, status);
     AppendText(line, COUNTOF(line), "\r\n");
 
+    WriteLogText(line);
+
     size_t cchLine = lstrlenA(line);
     if (!ReserveLogSpace(cchLine))
         return;

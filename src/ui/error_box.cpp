@@ -1,4 +1,5 @@
-// The modal error box: a string-table text under the program title.
+// The modal error box: a string-table text under the program title, and
+// the same text as a line of the log file. A quiet run shows no box.
 
 #include "ui/ui.h"
 #include "common/common.h"
@@ -8,6 +9,10 @@ void ShowErrorMessage(UINT id)
     char text[1000];
     if (LoadStringA(g_hInstance, id, text, COUNTOF(text)) <= 0)
         text[0] = '\0';
+    WriteLogText(text);
+    WriteLogText("\r\n");
+    if (g_quiet)
+        return;
     // The box's own loop handles the dialog's messages; the detail box
     // must be current for them as for every other loop.
     UpdateDetailBox();

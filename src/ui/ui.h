@@ -13,6 +13,12 @@ extern HWND g_hProgressDlg;
 // (commands IDOK and IDCANCEL close the dialog only then).
 extern int g_finished;
 
+// 1 when the run may show no window at all (/s /quiet): error texts then go
+// to the log file only. Set by each stage at its start (the launcher from its
+// command line, the worker from the information file); read by
+// ShowErrorMessage and the driver.
+extern int g_quiet;
+
 // The dialog's client rectangle at WM_INITDIALOG (the collapsed size).
 // Written by ProgressDialogProc only.
 extern RECT g_collapsedClientRect;
@@ -20,9 +26,10 @@ extern RECT g_collapsedClientRect;
 // Dialog procedure of dialog IDD_PROGRESS.
 INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Appends the line "<prefix> <item> <status>\r\n" to the detail log. The
-// detail box shows exactly the log text whenever the dialog handles
-// messages. Never shows a message; a line that cannot be stored is dropped.
+// Appends the line "<prefix> <item> <status>\r\n" to the detail log and
+// writes it to the log file. The detail box shows exactly the log text
+// whenever the dialog handles messages. Never shows a message; a line that
+// cannot be stored is dropped from the box (the log file still has it).
 void AppendDetailLog(const char* prefix, const char* item, const char* status);
 
 // The whole detail log text ("" before the first line).
@@ -45,5 +52,38 @@ void RunDialogMessageLoop();
 int AnimateShow(HWND hwnd, DWORD durationMs, DWORD flags);
 
 // Shows string `id` in a modal error box (caption the program title, error
-// icon, OK), owned by the progress dialog when one exists.
+// icon, OK), owned by the progress dialog when one exists. The text also
+// goes to the log file as a line of its own; with g_quiet set, only there.
 void ShowErrorMessage(UINT id);
+
+// The log file of a run (/log=<path>): every detail-log line and every error
+// text, written the moment it arises, then one summary line. Nothing here
+// shows a message; a log that cannot be written never stops the run.
+
+// Opens the log file at path (a full path): emptied or created when
+// `restart` is non-zero, otherwise opened for appending (created if
+// missing). Non-zero on success; on failure LogFileFailed() turns true.
+int OpenLogFile(const char* path, int restart);
+
+// Closes the log file (all of it is on disk then). Harmless without one.
+void CloseLogFile();
+
+// Writes text (ANSI, with its own line ends) to the log file when one is
+// open; otherwise does nothing. A failed write makes LogFileFailed() true.
+void WriteLogText(const char* text);
+
+// Counts of one phase's listed items for the summary line.
+struct PhaseCounts {
+    unsigned removed;   // deleted now
+    unsigned absent;    // already gone (its line still says it failed)
+    unsigned failed;    // still there, or never tried (a path too long)
+};
+
+// Writes the summary line "Summary: files <n> removed, <n> absent, <n>
+// failed; groups ...; registry keys ...; result <n> (<words>)". counts holds
+// the files, groups and registry phases; NULL writes "Summary: result <n>
+// (<words>)" alone, for a run whose counts are unknown.
+void WriteLogSummary(const PhaseCounts* counts, int result);
+
+// True when a log was asked for and any part of it could not be written.
+int LogFileFailed();

@@ -4,4 +4,5 @@
 
 HWND g_hProgressDlg = NULL;
 int g_finished = 0;
+int g_quiet = 0;
 RECT g_collapsedClientRect = { 0, 0, 0, 0 };

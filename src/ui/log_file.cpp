@@ -1,0 +1,89 @@
+// The log file of a run, for those who were not watching: a copy of every
+// detail-log line and error text, written as each arises so that the file
+// holds everything up to the moment the run ended, however it ended, and a
+// summary line at the end.
+
+#include "ui/ui.h"
+#include "common/common.h"
+
+static HANDLE s_hLog = INVALID_HANDLE_VALUE;
+static int s_logFailed = 0;
+
+int OpenLogFile(const char* path, int restart)
+{
+    CloseLogFile();
+    // Others may read the file while the run writes it.
+    s_hLog = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                         restart ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (s_hLog == INVALID_HANDLE_VALUE) {
+        s_logFailed = 1;
+        return 0;
+    }
+    if (!restart && SetFilePointer(s_hLog, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR) {
+        CloseLogFile();
+        s_logFailed = 1;
+        return 0;
+    }
+    return 1;
+}
+
+void CloseLogFile()
+{
+    if (s_hLog != INVALID_HANDLE_VALUE)
+        CloseHandle(s_hLog);
+    s_hLog = INVALID_HANDLE_VALUE;
+}
+
+void WriteLogText(const char* text)
+{
+    if (s_hLog == INVALID_HANDLE_VALUE)
+        return;
+    DWORD cbText = (DWORD)lstrlenA(text);
+    DWORD cbDone = 0;
+    while (cbDone < cbText) {
+        DWORD cbWritten = 0;
+        if (!WriteFile(s_hLog, text + cbDone, cbText - cbDone, &cbWritten, NULL) || cbWritten == 0) {
+            s_logFailed = 1;
+            return;
+        }
+        cbDone += cbWritten;
+    }
+}
+
+static const char* DescribeResult(int result)
+{
+    switch (result) {
+    case TW_RESULT_REMOVED: return "everything removed";
+    case TW_RESULT_NOT_STARTED: return "nothing removed";
+    case TW_RESULT_PARTIAL: return "some items remain";
+    case TW_RESULT_UNKNOWN: return "outcome unknown";
+    case TW_RESULT_NO_LOG: return "log incomplete";
+    }
+    return "unknown";
+}
+
+void WriteLogSummary(const PhaseCounts* counts, int result)
+{
+    // Fixed English, whatever the language of the lines above it, so that
+    // scripts can read it; nine counts of ten digits at most fit easily.
+    char line[400];
+    if (counts == NULL) {
+        wsprintfA(line, "Summary: result %d (%s)\r\n", result, DescribeResult(result));
+    } else {
+        wsprintfA(line,
+                  "Summary: files %u removed, %u absent, %u failed; "
+                  "groups %u removed, %u absent, %u failed; "
+                  "registry keys %u removed, %u absent, %u failed; result %d (%s)\r\n",
+                  counts[0].removed, counts[0].absent, counts[0].failed,
+                  counts[1].removed, counts[1].absent, counts[1].failed,
+                  counts[2].removed, counts[2].absent, counts[2].failed,
+                  result, DescribeResult(result));
+    }
+    WriteLogText(line);
+}
+
+int LogFileFailed()
+{
+    return s_logFailed;
+}
