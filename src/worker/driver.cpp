@@ -1,7 +1,9 @@
 // The uninstall driver: the worker stage. Asks the user, shows the progress
 // dialog, runs the files, program-group and registry phases, waits for the
 // user to close the finished dialog, releases the launcher and removes the
-// last traces. The removals themselves live in one file per operation.
+// last traces. A quiet run does the same work without any window and hands
+// its result to the launcher. The removals themselves live in one file per
+// operation.
 
 #include "worker/worker.h"
 #include "common/common.h"
@@ -29,6 +31,13 @@ struct PendingDirectories {
     char (*paths)[MAX_PATH];
     size_t count;
     size_t capacity;
+};
+
+// What a run came to: the counts of the three phases (files, groups,
+// registry keys) and the RunResult, for the log's summary and the launcher.
+struct RunTally {
+    PhaseCounts counts[3];
+    int result;   // -1 until the summary is written
 };
 
 // Appends a copy of path (which fits MAX_PATH). Non-zero on success.
@@ -81,35 +90,67 @@ static const char* StatusText(int succeeded)
     return LoadTextBuffer(succeeded ? IDS_DELETED : IDS_FAILED_TO_DELETE);
 }
 
+static int IsNotFoundError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Counts one listed item that was tried: removed now, already gone (which
+// is as good for the result, though its line says it failed), or left.
+static void CountItem(PhaseCounts* counts, int removed, int gone)
+{
+    if (removed)
+        ++counts->removed;
+    else if (gone)
+        ++counts->absent;
+    else
+        ++counts->failed;
+}
+
+struct FilesPhase {
+    PendingDirectories* pending;
+    PhaseCounts* counts;
+};
+
 static int VisitFileEntry(const char* value, InfoRead result, void* context)
 {
-    PendingDirectories* pending = (PendingDirectories*)context;
+    FilesPhase* phase = (FilesPhase*)context;
     if (result == INFO_TOO_LONG) {
         // Never act on a path cut short into another one: a file gets its
         // line as not deleted, a directory is left where it is.
-        if (!EndsWithBackslash(value))
+        if (!EndsWithBackslash(value)) {
             AppendDetailLog("", value, StatusText(0));
+            ++phase->counts->failed;
+        }
         return 1;
     }
     if (EndsWithBackslash(value)) {
-        AddPendingDirectory(pending, value);
+        AddPendingDirectory(phase->pending, value);
         return 1;
     }
     int deleted = DeleteListedFile(value);
+    CountItem(phase->counts, deleted,
+              !deleted && GetFileAttributesA(value) == INVALID_FILE_ATTRIBUTES &&
+                  IsNotFoundError(GetLastError()));
     AppendDetailLog("", value, StatusText(deleted));
     return 1;
 }
 
 struct GroupPhase {
     int commonGroup;
+    PhaseCounts* counts;
 };
 
 static int VisitGroupEntry(const char* value, InfoRead result, void* context)
 {
     const GroupPhase* phase = (const GroupPhase*)context;
-    if (result == INFO_TOO_LONG)
+    if (result == INFO_TOO_LONG) {
+        ++phase->counts->failed;
         return 1;
-    if (RemoveProgramGroup(phase->commonGroup, value))
+    }
+    int removed = RemoveProgramGroup(phase->commonGroup, value);
+    CountItem(phase->counts, removed, !removed && IsNotFoundError(GetLastError()));
+    if (removed)
         AppendDetailLog("", value, LoadTextBuffer(IDS_DELETED));
     return 1;
 }
@@ -117,14 +158,93 @@ static int VisitGroupEntry(const char* value, InfoRead result, void* context)
 struct RegistryPhase {
     HKEY root;
     const char* prefix;
+    PhaseCounts* counts;
 };
+
+static int IsKeyGone(HKEY root, const char* path)
+{
+    KeyGuard key;
+    return RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.Out()) == ERROR_FILE_NOT_FOUND;
+}
 
 static int VisitRegistryEntry(const char* value, InfoRead result, void* context)
 {
     const RegistryPhase* phase = (const RegistryPhase*)context;
     int deleted = result == INFO_OK && DeleteRegistryTree(phase->root, value, NULL);
+    CountItem(phase->counts, deleted, !deleted && result == INFO_OK && IsKeyGone(phase->root, value));
     AppendDetailLog(phase->prefix, value, StatusText(deleted));
     return 1;
+}
+
+// Removes what the three lists name, in their order: files (directories are
+// kept for the end), program groups, registry key trees. With pictures (the
+// progress dialog shows), each phase change shows on the indicators after
+// the phase's minimum time; without, the phases run back to back.
+static void RemoveListedItems(const char* infoPath, const PhasePictures* pictures,
+                              PendingDirectories* pending, RunTally* tally)
+{
+    DWORD phaseStart = GetTickCount();
+    FilesPhase files = { pending, &tally->counts[0] };
+    ForEachListEntry(infoPath, TW_SECTION_FILES, VisitFileEntry, &files);
+    if (pictures != NULL)
+        phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
+
+    GroupPhase groups = { ReadCommonGroup(infoPath), &tally->counts[1] };
+    ForEachListEntry(infoPath, TW_SECTION_GROUP, VisitGroupEntry, &groups);
+    if (pictures != NULL)
+        phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
+
+    static const struct {
+        const char* section;
+        HKEY root;
+        const char* prefix;
+    } kRegistryLists[] = {
+        { TW_SECTION_REG_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER \\" },
+        { TW_SECTION_REG_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT \\" },
+        { TW_SECTION_REG_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE \\" },
+        { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS \\" },
+    };
+    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
+        RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[2] };
+        ForEachListEntry(infoPath, kRegistryLists[i].section, VisitRegistryEntry, &phase);
+    }
+    if (pictures != NULL)
+        ChangePhase(phaseStart, *pictures, IDC_PHASE_REGISTRY, 0);
+}
+
+// Ends the log: the summary line with the run's result, then the file is
+// closed. started says whether the phases ran. A log that could not be
+// written whole is the result only when nothing else went wrong.
+static void EndRunLog(RunTally* tally, int started)
+{
+    int result = TW_RESULT_NOT_STARTED;
+    if (started) {
+        const PhaseCounts* c = tally->counts;
+        result = c[0].failed || c[1].failed || c[2].failed ? TW_RESULT_PARTIAL : TW_RESULT_REMOVED;
+    }
+    if (result == TW_RESULT_REMOVED && LogFileFailed())
+        result = TW_RESULT_NO_LOG;
+    WriteLogSummary(tally->counts, result);
+    CloseLogFile();
+    if (result == TW_RESULT_REMOVED && LogFileFailed())
+        result = TW_RESULT_NO_LOG;
+    tally->result = result;
+}
+
+// Removes the pending directories from entry `first` on, in list order
+// (non-recursive: only empty ones go). With stopAtFirstLeft it stops at the
+// first one that stays, since a later one may only be empty once that one's
+// contents have gone. Returns the index at which it stopped.
+static size_t RemovePendingDirectories(const PendingDirectories* pending, size_t first,
+                                       int stopAtFirstLeft)
+{
+    size_t i = first;
+    for (; i < pending->count; ++i) {
+        if (!RemoveListedDirectory(pending->paths[i]) && stopAtFirstLeft &&
+            GetFileAttributesA(pending->paths[i]) != INVALID_FILE_ATTRIBUTES)
+            break;
+    }
+    return i;
 }
 
 // Reads the entry's DisplayName into displayName (cchDisplayName bytes).
@@ -196,9 +316,10 @@ static int ConfirmUninstall(const char* displayName)
 }
 
 // Runs the three phases in the progress dialog and the finished state.
-// Returns non-zero when the user closed the finished dialog.
-static int RunPhases(const char* infoPath, const char* displayName,
-                     const PhasePictures& pictures, PendingDirectories* pending)
+// Returns non-zero when the user closed the finished dialog. The log ends
+// with the phases, before the finished state.
+static int RunPhases(const char* infoPath, const char* displayName, const PhasePictures& pictures,
+                     PendingDirectories* pending, RunTally* tally)
 {
     g_hProgressDlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
                                         ProgressDialogProc, 0);
@@ -213,30 +334,9 @@ static int RunPhases(const char* infoPath, const char* displayName,
     SetPhasePicture(IDC_PHASE_FILES, pictures.current);
     AnimateShow(g_hProgressDlg, 200, AW_ACTIVATE | AW_CENTER);
     ShowWindow(g_hProgressDlg, SW_SHOW);
-    DWORD phaseStart = GetTickCount();
 
-    ForEachListEntry(infoPath, TW_SECTION_FILES, VisitFileEntry, pending);
-    phaseStart = ChangePhase(phaseStart, pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
-
-    GroupPhase groups = { ReadCommonGroup(infoPath) };
-    ForEachListEntry(infoPath, TW_SECTION_GROUP, VisitGroupEntry, &groups);
-    phaseStart = ChangePhase(phaseStart, pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
-
-    static const struct {
-        const char* section;
-        HKEY root;
-        const char* prefix;
-    } kRegistryLists[] = {
-        { TW_SECTION_REG_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER \\" },
-        { TW_SECTION_REG_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT \\" },
-        { TW_SECTION_REG_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE \\" },
-        { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS \\" },
-    };
-    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
-        RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix };
-        ForEachListEntry(infoPath, kRegistryLists[i].section, VisitRegistryEntry, &phase);
-    }
-    ChangePhase(phaseStart, pictures, IDC_PHASE_REGISTRY, 0);
+    RemoveListedItems(infoPath, &pictures, pending, tally);
+    EndRunLog(tally, 1);
 
     g_finished = 1;
     HWND hClose = GetDlgItem(g_hProgressDlg, IDOK);
@@ -253,14 +353,16 @@ static int RunPhases(const char* infoPath, const char* displayName,
 enum RunEnd {
     RUN_ENDED_EARLY,     // no entry to open, or the user did not say Yes
     RUN_NOT_SHOWN,       // no progress dialog, so nothing was removed
-    RUN_COMPLETED,       // the user closed the finished dialog
+    RUN_COMPLETED,       // the user closed the finished dialog, or a quiet
+                         // run went through its phases
 };
 
 // Opens the installed-programs entry named by UninstallKey (uninstallKey
 // receives the name, cchUninstallKey bytes), asks the user and runs the
-// phases. An entry that cannot be opened gets its error box here.
+// phases; a quiet run asks nobody and shows nothing. An entry that cannot
+// be opened gets its error box (or log line) here.
 static RunEnd AskAndRun(const char* infoPath, char* uninstallKey, size_t cchUninstallKey,
-                        const PhasePictures& pictures, PendingDirectories* pending)
+                        const PhasePictures& pictures, PendingDirectories* pending, RunTally* tally)
 {
     char entryPath[MAX_PATH];
     InfoRead keyRead = ReadUninstallKey(infoPath, uninstallKey, cchUninstallKey);
@@ -276,9 +378,14 @@ static RunEnd AskAndRun(const char* infoPath, char* uninstallKey, size_t cchUnin
     char displayName[200];
     ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
     RegCloseKey(hEntry.Detach());
+    if (g_quiet) {
+        RemoveListedItems(infoPath, NULL, pending, tally);
+        EndRunLog(tally, 1);
+        return RUN_COMPLETED;
+    }
     if (!ConfirmUninstall(displayName))
         return RUN_ENDED_EARLY;
-    return RunPhases(infoPath, displayName, pictures, pending) ? RUN_COMPLETED : RUN_NOT_SHOWN;
+    return RunPhases(infoPath, displayName, pictures, pending, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
 }
 
 // Schedules the worker's own executable for deletion at restart when it is
@@ -291,13 +398,30 @@ static void ScheduleOwnCopyDeletion()
         ScheduleDeleteAtRestart(ownPath);
 }
 
+// Opens the log file that the launcher named (none when it named none).
+static void ContinueRunLog(const char* infoPath)
+{
+    char logPath[MAX_PATH];
+    InfoRead logRead = ReadLogFile(infoPath, logPath, COUNTOF(logPath));
+    if (logRead != INFO_EMPTY)
+        OpenLogFile(logRead == INFO_OK ? logPath : "", 0);
+}
+
 void WorkerStage(const char* infoPath)
 {
+    g_quiet = ReadQuiet(infoPath);
+    ContinueRunLog(infoPath);
+    RunTally tally;
+    ZeroMemory(&tally, sizeof(tally));
+    tally.result = -1;
+
     PendingDirectories pending = { NULL, 0, 0 };
-    PhasePictures pictures;
-    pictures.done = CreateMappedBitmap(g_hInstance, IDB_DONE, 0, NULL, 0);
-    pictures.current = CreateMappedBitmap(g_hInstance, IDB_CURRENT, 0, NULL, 0);
-    pictures.pending = CreateMappedBitmap(g_hInstance, IDB_PENDING, 0, NULL, 0);
+    PhasePictures pictures = { NULL, NULL, NULL };
+    if (!g_quiet) {
+        pictures.done = CreateMappedBitmap(g_hInstance, IDB_DONE, 0, NULL, 0);
+        pictures.current = CreateMappedBitmap(g_hInstance, IDB_CURRENT, 0, NULL, 0);
+        pictures.pending = CreateMappedBitmap(g_hInstance, IDB_PENDING, 0, NULL, 0);
+    }
 
     // Only a file that a launcher wrote (it carries the launcher's keys) is
     // ours to delete; a path typed by hand after /u must survive.
@@ -307,13 +431,28 @@ void WorkerStage(const char* infoPath)
     const int launcherWroteInfoFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
 
     char uninstallKey[MAX_PATH];
-    const RunEnd end = AskAndRun(infoPath, uninstallKey, COUNTOF(uninstallKey), pictures, &pending);
+    const RunEnd end =
+        AskAndRun(infoPath, uninstallKey, COUNTOF(uninstallKey), pictures, &pending, &tally);
+    if (tally.result < 0)
+        EndRunLog(&tally, 0);
 
-    // A run that ended early gives up the launcher's file, and the
-    // launcher's identifier with it, at once: the worker does not wait for
-    // the launcher then. Otherwise it waits, so that the launcher's
-    // executable can be deleted.
-    if (end == RUN_ENDED_EARLY) {
+    // The caller of a quiet run sees the launcher end: by then all that can
+    // go before the installed executable is gone, and the result, which
+    // covers it, is in the launcher's file.
+    size_t directoriesLeft = 0;
+    if (g_quiet) {
+        if (end == RUN_COMPLETED) {
+            DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
+            directoriesLeft = RemovePendingDirectories(&pending, 0, 1);
+        }
+        WriteRunResult(infoPath, tally.result);
+    }
+
+    // An interactive run that ended early gives up the launcher's file, and
+    // the launcher's identifier with it, at once: the worker does not wait
+    // for the launcher then. Otherwise it waits, so that the launcher can
+    // read the result and its executable can be deleted.
+    if (end == RUN_ENDED_EARLY && !g_quiet) {
         if (launcherWroteInfoFile)
             DeleteFileA(infoPath);
         SynchroniseWithLauncher(-1);
@@ -322,11 +461,11 @@ void WorkerStage(const char* infoPath)
     }
 
     if (end == RUN_COMPLETED) {
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
+        if (!g_quiet)
+            DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
         if (uninstFileRead == INFO_OK)
             DeleteFileA(uninstFile);
-        for (size_t i = 0; i < pending.count; ++i)
-            RemoveListedDirectory(pending.paths[i]);
+        RemovePendingDirectories(&pending, directoriesLeft, 0);
     }
 
     ScheduleOwnCopyDeletion();

@@ -154,11 +154,15 @@ int RemoveProgramGroup(int commonGroup, const char* groupName)
     char programs[MAX_PATH];
     char groupPath[MAX_PATH];
     if (!TakeProgramsFolder(commonGroup, programs) ||
-        !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath)))
+        !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath))) {
+        SetLastError(ERROR_INVALID_NAME);
         return 0;
+    }
     StripTrailingBackslashes(programs);
-    if (!IsBelowFolder(groupPath, programs))
+    if (!IsBelowFolder(groupPath, programs)) {
+        SetLastError(ERROR_INVALID_NAME);
         return 0;
+    }
 
     // A protected group stays and counts as removed.
     if (IsProtectedGroup(groupPath))

@@ -26,6 +26,9 @@ int RemoveListedDirectory(const char* path);
 // 0) or the all-users Programs folder. A group whose title is a protected
 // Startup name is left alone and reported as success. A group that does not
 // lie below the Programs folder (empty, "..", too long) is refused with 0.
+// On failure the last error is ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND
+// only when the group is not there; a refused group leaves
+// ERROR_INVALID_NAME.
 int RemoveProgramGroup(int commonGroup, const char* groupName);
 
 // Deletes a registry key tree below root: keyPath itself, or, when
