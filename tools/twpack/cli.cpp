@@ -8,13 +8,14 @@
 #include <string.h>
 
 #include "info_check.h"
+#include "ini_reader.h"
 #include "pack.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: twpack build <twuninst.exe> <info.ini> -o <out.exe> [--replace]\n"
-    "                    [--force]\n"
+    "                    [--force] [--installed-as <path>]\n"
     "       twpack extract <uninstaller.exe> [-o <info.ini>]\n"
     "       twpack check <info.ini | uninstaller.exe> [--json]\n"
     "       twpack --help\n";
@@ -59,6 +60,7 @@ struct Arguments {
     std::vector<std::string> files;
     std::string output;
     bool haveOutput = false;
+    std::string installedAs;
     bool replace = false;
     bool force = false;
     bool json = false;
@@ -83,13 +85,17 @@ bool ParseArguments(const std::string& command, const std::vector<std::string>& 
             err << "twpack " << command << ": unknown option '" << a << "'.\n" << kUsage;
             return false;
         }
-        if (option == "-o") {
+        if (option == "-o" || option == "--installed-as") {
             if (i + 1 >= args.size()) {
                 err << "twpack " << command << ": '" << a << "' needs a file name after it.\n";
                 return false;
             }
-            parsed->output = args[++i];
-            parsed->haveOutput = true;
+            if (option == "-o") {
+                parsed->output = args[++i];
+                parsed->haveOutput = true;
+            } else {
+                parsed->installedAs = args[++i];
+            }
         } else if (option == "--replace") {
             parsed->replace = true;
         } else if (option == "--force") {
@@ -112,10 +118,31 @@ bool ExpectFiles(const std::string& command, const Arguments& parsed, size_t cou
     return false;
 }
 
+// The values that the installer is to write into the program's
+// installed-programs entry, for the uninstaller installed at installedAs
+// (or, without it, under its output name in a folder left open).
+void PrintEntryValues(const std::string& text, const Arguments& a, std::ostream& out)
+{
+    std::string key = ReadIniString(ParseIniText(text), "Options", "UninstallKey", "");
+    if (key.empty())
+        return;
+    std::string path = a.installedAs;
+    if (path.empty()) {
+        size_t slash = a.output.find_last_of("/\\");
+        path = "<install folder>\\" + (slash == std::string::npos ? a.output : a.output.substr(slash + 1));
+    }
+    out << "Write these values into the installed-programs entry\n"
+           "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" << key << ":\n"
+           "  UninstallString       \"" << path << "\" /s\n"
+           "  QuietUninstallString  \"" << path << "\" /s /quiet\n";
+    if (a.installedAs.empty())
+        out << "(--installed-as <path> gives them with the uninstaller's installed path.)\n";
+}
+
 int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     Arguments a;
-    if (!ParseArguments("build", args, { "-o", "--replace", "--force" }, &a, err))
+    if (!ParseArguments("build", args, { "-o", "--replace", "--force", "--installed-as" }, &a, err))
         return TWPACK_FAILED;
     if (!ExpectFiles("build", a, 2, "the uninstaller and the information file", err))
         return TWPACK_FAILED;
@@ -178,6 +205,7 @@ int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out << "twpack build: wrote " << a.output << " (" << result.size() << " bytes: the uninstaller and "
         << text.size() << " bytes of uninstall information"
         << (marker != std::string::npos ? ", replacing the information it carried" : "") << ").\n";
+    PrintEntryValues(text, a, out);
     return TWPACK_OK;
 }
 
@@ -273,6 +301,10 @@ std::string TwpackHelp()
         "              -o <out.exe>  where to write the uninstaller to ship (required)\n"
         "              --replace     the input already carries information: replace it\n"
         "              --force       build even when the check finds errors\n"
+        "              --installed-as <path>\n"
+        "                            where the installer puts <out.exe>: build then\n"
+        "                            prints the UninstallString and QuietUninstallString\n"
+        "                            to write into the installed-programs entry\n"
         "  extract   Write the information that an uninstaller carries, byte for byte\n"
         "            as the uninstaller itself will see it, to standard output or -o.\n"
         "  check     Check an information file, or the information inside an\n"
