@@ -57,6 +57,57 @@ TEST(ClassifyCommandLine, FollowsTheSwitchRules)
     }
 }
 
+struct OptionsCase {
+    const char* name;
+    const char* text;   // the command line from its third character on
+    int quiet;
+    int logRequested;
+    const char* logPath;   // NULL: requested, but too long to use
+};
+
+const OptionsCase kOptionsCases[] = {
+    { "nothing after the switch", "", 0, 0, "" },
+    { "quiet", " /quiet", 1, 0, "" },
+    { "quiet and log, tab between", " /log=C:\\u.log\t/Quiet", 1, 1, "C:\\u.log" },
+    { "log path with blanks in quotes", " /quiet /Log=\"C:\\My Logs\\u.log\"", 1, 1, "C:\\My Logs\\u.log" },
+    { "whole option in quotes", " \"/LOG=C:\\My Logs\\u.log\"", 0, 1, "C:\\My Logs\\u.log" },
+    { "quote never closed", " /log=\"C:\\a b.log", 0, 1, "C:\\a b.log" },
+    { "the last log counts", " /log=a.log /log=b.log", 0, 1, "b.log" },
+    { "empty log path", " /log=", 0, 1, "" },
+    { "unknown options ignored", " /x /quietly /quiet=1 /log /logfile=a", 0, 0, "" },
+    { "text glued to the switch is no option", "/quiet /log=a.log", 0, 1, "a.log" },
+};
+
+TEST(ParseLauncherOptions, ReadsQuietAndLog)
+{
+    for (const OptionsCase& c : kOptionsCases) {
+        SCOPED_TRACE(c.name);
+        LauncherOptions options;
+        FillMemory(&options, sizeof(options), 0x55);
+        ParseLauncherOptions(c.text, &options);
+        EXPECT_EQ(c.quiet, options.quiet);
+        EXPECT_EQ(c.logRequested, options.logRequested);
+        EXPECT_EQ(c.logRequested && c.logPath != NULL, options.logPathFits != 0);
+        EXPECT_STREQ(c.logPath != NULL ? c.logPath : "", options.logPath);
+    }
+}
+
+TEST(ParseLauncherOptions, TakesALogPathThatFillsItsBufferAndRefusesALongerOne)
+{
+    const std::string longest = "C:\\" + std::string(MAX_PATH - 4, 'a');   // 259 characters
+    LauncherOptions options;
+    ParseLauncherOptions((" /quiet \"/log=" + longest + "\"").c_str(), &options);
+    EXPECT_EQ(1, options.quiet);
+    EXPECT_EQ(1, options.logPathFits);
+    EXPECT_EQ(longest, options.logPath);
+
+    ParseLauncherOptions((" /log=" + longest + "b /quiet").c_str(), &options);
+    EXPECT_EQ(1, options.quiet);
+    EXPECT_EQ(1, options.logRequested);
+    EXPECT_EQ(0, options.logPathFits);
+    EXPECT_STREQ("", options.logPath);
+}
+
 struct SkipCase {
     const char* name;
     const char* commandLine;
@@ -229,6 +280,23 @@ TEST(UninstallerWithoutSwitch, QuestionIsStringFiveOfTheRunningLanguage)
 {
     // The executable and this test carry the same resources.
     EXPECT_STREQ(ExpectedQuestion(), LoadTextBuffer(IDS_USE_CONTROL_PANEL));
+}
+
+TEST(LauncherWithoutInformation, EndsAQuietRunWithoutAWindowAndLogsBesideItsCaller)
+{
+    // The plain executable carries no information, so no run can start.
+    std::string dir = MakeSandboxDir("launcher-log");
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(COUNTOF(saved), saved));
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    QuestionRun run = RunAndAnswer(" /s /QUIET /log=\"quiet run.log\"", IDOK);
+    SetCurrentDirectoryA(saved);
+    EXPECT_FALSE(run.boxFound);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(std::string(LoadTextBuffer(IDS_CANNOT_READ_INFO)) +
+                  "\r\nSummary: files 0 removed, 0 absent, 0 failed; groups 0 removed, 0 absent, "
+                  "0 failed; registry keys 0 removed, 0 absent, 0 failed; result 1 (nothing removed)\r\n",
+              ReadFileBytes(dir + "quiet run.log"));
 }
 
 }  // namespace

@@ -13,7 +13,10 @@
 //                             follow the progress dialog to its end (below)
 //   kill-worker               terminate the worker once its dialog shows and
 //                             report whether the launcher ends
-//   wait-started <ms>         wait for the started process to end
+//   wait-started <ms>         wait for the started process to end; report
+//                             its exit code
+//   wait-uninstaller <ms>     wait until no twuninst.exe or .bin process runs
+//   lock <path>               hold the file open, unshared, until the end
 //   keys <root\path> ...      report each key as present or absent
 //   pending                   report the pending file operations
 //   locale                    report the code page and UI language Wine
@@ -328,6 +331,31 @@ static int DoWaitStarted(char** args, int count, int* taken)
         return ReportFailure("nothing started");
     int ended = WaitForSingleObject(s_hStarted, timeoutMs) == WAIT_OBJECT_0;
     Reportf("started process ended: %s\n", ended ? "yes" : "no");
+    DWORD code = 0;
+    if (ended && GetExitCodeProcess(s_hStarted, &code))
+        Reportf("started process exit code: %lu\n", code);
+    return 1;
+}
+
+static int DoWaitUninstaller(char** args, int count, int* taken)
+{
+    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
+    DWORD start = GetTickCount();
+    int left;
+    while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
+           GetTickCount() - start < timeoutMs)
+        Sleep(50);
+    Reportf("uninstaller processes left: %s\n", left ? "yes" : "no");
+    return 1;
+}
+
+// The handle stays open until the driver ends: meanwhile nobody can delete
+// the file.
+static int DoLock(char** args, int count, int* taken)
+{
+    const char* path = TakeArgument(args, count, taken);
+    HANDLE hFile = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    Reportf("locked %s: %s\n", path, hFile != INVALID_HANDLE_VALUE ? "yes" : "no");
     return 1;
 }
 
@@ -343,6 +371,7 @@ int main(int argc, char** argv)
         { "start", DoStart }, { "answer", DoAnswer }, { "error-box", DoErrorBox },
         { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
         { "locale", DoLocale },
+        { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }
