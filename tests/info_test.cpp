@@ -1,5 +1,6 @@
 // The uninstall information: the block in an executable file, the numbered
-// lists and single keys read through the real profile functions.
+// lists and single keys as the worker reads them, and the launcher's keys
+// written through the real profile functions.
 
 #include <gtest/gtest.h>
 #include <string>
@@ -107,13 +108,16 @@ std::vector<std::string> ReadList(const std::string& path, const char* section,
         std::vector<std::string> values;
         std::vector<InfoRead> results;
     } collect;
-    ForEachListEntry(path.c_str(), section,
+    InfoFile info;
+    LoadInfoFile(path.c_str(), &info);
+    ForEachListEntry(&info, section,
         [](const char* value, InfoRead result, void* context) -> int {
             Collect* c = static_cast<Collect*>(context);
             c->values.push_back(value);
             c->results.push_back(result);
             return 1;
         }, &collect);
+    FreeInfoFile(&info);
     if (results)
         *results = collect.results;
     return collect.values;
@@ -160,30 +164,38 @@ TEST(InfoFile, OverlongValuesAreReportedNotCut)
     EXPECT_EQ(longer, values[1]);
     EXPECT_EQ(huge, values[2]);
     char cut[MAX_PATH];
-    EXPECT_EQ(INFO_TOO_LONG, ReadListEntry(path.c_str(), TW_SECTION_FILES, 1, cut, COUNTOF(cut)));
+    InfoFile info;
+    ASSERT_NE(0, LoadInfoFile(path.c_str(), &info));
+    EXPECT_EQ(INFO_TOO_LONG, ReadListEntry(&info, TW_SECTION_FILES, 1, cut, COUNTOF(cut)));
     EXPECT_EQ(259u, strlen(cut));
+    FreeInfoFile(&info);
 }
 
 TEST(InfoFile, SingleKeysAndTheirDefaults)
 {
     std::string dir = MakeSandboxDir("info-keys");
-    std::string empty = WriteInfo(dir, "[Options]\r\n");
+    InfoFile empty;
+    LoadInfoFile(WriteInfo(dir, "[Options]\r\n").c_str(), &empty);
     char value[TW_CCH_UNINST_FILE] = "junk";
-    EXPECT_EQ(INFO_EMPTY, ReadUninstallKey(empty.c_str(), value, MAX_PATH));
+    EXPECT_EQ(INFO_EMPTY, ReadUninstallKey(&empty, value, MAX_PATH));
     EXPECT_STREQ("", value);
-    EXPECT_EQ(0, ReadCommonGroup(empty.c_str()));
-    EXPECT_EQ(-1, ReadUninstSrcProcess(empty.c_str()));
-    EXPECT_EQ(INFO_EMPTY, ReadUninstFile(empty.c_str(), value, COUNTOF(value)));
+    EXPECT_EQ(0, ReadCommonGroup(&empty));
+    EXPECT_EQ(-1, ReadUninstSrcProcess(&empty));
+    EXPECT_EQ(INFO_EMPTY, ReadUninstFile(&empty, value, COUNTOF(value)));
+    FreeInfoFile(&empty);
 
     std::string full = dir + "full.ini";
     WriteFileBytes(full, "[options]\r\nuninstallkey = SampleApp\r\n[Group]\r\nCommonGroup=1\r\n"
                          "[General]\r\nUninstFile=C:\\App\\twuninst.exe\r\nUninstSrcProcess=1234\r\n");
-    EXPECT_EQ(INFO_OK, ReadUninstallKey(full.c_str(), value, MAX_PATH));
+    InfoFile info;
+    LoadInfoFile(full.c_str(), &info);
+    EXPECT_EQ(INFO_OK, ReadUninstallKey(&info, value, MAX_PATH));
     EXPECT_STREQ("SampleApp", value);
-    EXPECT_EQ(1, ReadCommonGroup(full.c_str()));
-    EXPECT_EQ(1234, ReadUninstSrcProcess(full.c_str()));
-    EXPECT_EQ(INFO_OK, ReadUninstFile(full.c_str(), value, COUNTOF(value)));
+    EXPECT_EQ(1, ReadCommonGroup(&info));
+    EXPECT_EQ(1234, ReadUninstSrcProcess(&info));
+    EXPECT_EQ(INFO_OK, ReadUninstFile(&info, value, COUNTOF(value)));
     EXPECT_STREQ("C:\\App\\twuninst.exe", value);
+    FreeInfoFile(&info);
 }
 
 TEST(InfoFile, LauncherKeysUpdateAnExistingGeneralSectionInPlace)
@@ -206,7 +218,10 @@ TEST(InfoFile, LauncherKeysUpdateAnExistingGeneralSectionInPlace)
     EXPECT_LT(file, files);
     EXPECT_LT(pid, files);
     EXPECT_NE(std::string::npos, text.find("Other=kept"));
-    EXPECT_EQ(4242, ReadUninstSrcProcess(path.c_str()));
+    InfoFile info;
+    LoadInfoFile(path.c_str(), &info);
+    EXPECT_EQ(4242, ReadUninstSrcProcess(&info));
+    FreeInfoFile(&info);
 }
 
 TEST(InfoFile, LauncherOptionsReplaceWhatTheBlockSays)
@@ -215,13 +230,18 @@ TEST(InfoFile, LauncherOptionsReplaceWhatTheBlockSays)
     std::string path = WriteInfo(dir, "[Options]\r\nUninstallKey=SampleApp\r\n"
                                       "[General]\r\nQuiet=1\r\nLogFile=C:\\x.log\r\nResult=0\r\n");
     char value[MAX_PATH];
+    InfoFile info;
     ASSERT_NE(0, WriteLauncherOptions(path.c_str(), 0, ""));
-    EXPECT_EQ(0, ReadQuiet(path.c_str()));
-    EXPECT_EQ(INFO_EMPTY, ReadLogFile(path.c_str(), value, COUNTOF(value)));
-    EXPECT_EQ(-1, ReadRunResult(path.c_str()));
+    LoadInfoFile(path.c_str(), &info);
+    EXPECT_EQ(0, ReadQuiet(&info));
+    EXPECT_EQ(INFO_EMPTY, ReadLogFile(&info, value, COUNTOF(value)));
+    EXPECT_EQ(-1, ReadRunResult(&info));
+    FreeInfoFile(&info);
 
     ASSERT_NE(0, WriteLauncherOptions(path.c_str(), 1, "C:\\My Logs\\u.log"));
-    EXPECT_EQ(1, ReadQuiet(path.c_str()));
-    EXPECT_EQ(INFO_OK, ReadLogFile(path.c_str(), value, COUNTOF(value)));
+    LoadInfoFile(path.c_str(), &info);
+    EXPECT_EQ(1, ReadQuiet(&info));
+    EXPECT_EQ(INFO_OK, ReadLogFile(&info, value, COUNTOF(value)));
     EXPECT_STREQ("C:\\My Logs\\u.log", value);
+    FreeInfoFile(&info);
 }

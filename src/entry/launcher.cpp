@@ -64,28 +64,6 @@ static int WriteInfoFile(const char* infoPath, const BYTE* text, DWORD cbText)
     return ok;
 }
 
-// Dates the finished information file a few seconds back. Wine's profile
-// functions parse a file written in the last two seconds again on every
-// call, which made the worker's first seconds of list reads cost a full
-// parse per entry. Nothing reads the file's time otherwise.
-static void SettleInfoFile(const char* infoPath)
-{
-    HandleGuard hFile(CreateFileA(infoPath, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-    if (hFile.Get() == INVALID_HANDLE_VALUE)
-        return;
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t;
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart -= 10ULL * 10000000ULL;     // ten seconds, in 100 ns units
-    FILETIME past;
-    past.dwLowDateTime = t.LowPart;
-    past.dwHighDateTime = t.HighPart;
-    SetFileTime(hFile.Get(), NULL, NULL, &past);
-}
-
 // How far the worker got, as the launcher can tell.
 enum WorkerOutcome {
     WORKER_NOT_STARTED,   // the process could not be created
@@ -183,7 +161,6 @@ static int RunLauncher(const char* logPath)
         DeleteFileA(infoPath);
         return EndNotStarted(IDS_ERROR_READING_INFO);
     }
-    SettleInfoFile(infoPath);
 
     char copyPath[MAX_PATH];
     if (!GetTempDirectory(tempDir, COUNTOF(tempDir)) ||
@@ -210,7 +187,13 @@ static int RunLauncher(const char* logPath)
     if (outcome == WORKER_SIGNALLED) {
         // Only a quiet worker leaves its result; the file stays until we
         // have ended. An interactive run ends with 0 whatever the result.
-        int result = g_quiet ? ReadRunResult(infoPath) : TW_RESULT_REMOVED;
+        int result = TW_RESULT_REMOVED;
+        if (g_quiet) {
+            InfoFile info;
+            LoadInfoFile(infoPath, &info);
+            result = ReadRunResult(&info);
+            FreeInfoFile(&info);
+        }
         return result >= TW_RESULT_REMOVED && result <= TW_RESULT_NO_LOG ? result
                                                                          : TW_RESULT_UNKNOWN;
     }

@@ -1,11 +1,14 @@
 // The uninstall information: the block carried at the end of the executable
 // and the INI-format file that the launcher writes from it and the worker
-// reads. All file access goes through the Windows profile functions.
+// reads. The launcher adds its keys through the profile functions; the
+// worker reads the file once and answers every look-up from memory, as the
+// profile functions would.
 #pragma once
 
 #include <windows.h>
 #include <stddef.h>
 
+#include "info/ini_index.h"
 #include "info/payload_core.h"
 
 // Section and key names of the uninstall information file.
@@ -36,6 +39,23 @@
 // read. The file position is back at the start of the file either way.
 int LocatePayload(HANDLE hFile, DWORD* pOffset);
 
+// The uninstall information file as the worker reads it: the whole text,
+// read once, and its index. Every value is taken from this copy; nothing
+// reads the file again.
+struct InfoFile {
+    char* text;             // heap block; NULL when the file could not be read
+    IniIndex index;
+    UINT valueCodePage;     // the code page values are converted from, or 0
+};
+
+// Reads the file at infoPath whole and indexes it, finding the file where
+// the profile functions find it (a bare file name lies in the Windows
+// directory). Non-zero on success. A file that is missing or cannot be read
+// gives an information file in which every value is missing, as the
+// profile functions read it; FreeInfoFile is to be called either way.
+int LoadInfoFile(const char* infoPath, InfoFile* info);
+void FreeInfoFile(InfoFile* info);
+
 // Result of reading one string value.
 enum InfoRead {
     INFO_EMPTY = 0,     // missing or empty: the default, and the end of a list
@@ -44,15 +64,15 @@ enum InfoRead {
                         // cut at a character boundary, for display only
 };
 
-// Reads section/key of the file at infoPath into value (cchValue bytes).
-// Names compare without regard to case; the value comes trimmed of
-// surrounding blanks as the profile functions give it.
-InfoRead ReadInfoString(const char* infoPath, const char* section, const char* key,
+// Reads section/key into value (cchValue bytes) as GetPrivateProfileStringA
+// gives it: names compare without regard to case, the value comes trimmed
+// of surrounding blanks and of one pair of quotes.
+InfoRead ReadInfoString(const InfoFile* info, const char* section, const char* key,
                         char* value, size_t cchValue);
 
 // Reads entry `index` of a numbered list (keys "0", "1", ...). INFO_EMPTY
 // ends the list: a gap in the numbering hides every later entry.
-InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index,
+InfoRead ReadListEntry(const InfoFile* info, const char* section, unsigned index,
                        char* value, size_t cchValue);
 
 // Calls visit(value, result, context) for entries 0, 1, ... of a numbered
@@ -60,14 +80,17 @@ InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index
 // fits a path buffer (TW_CCH_LIST_VALUE) comes with INFO_OK; a longer one is
 // passed whole with INFO_TOO_LONG and must never be acted on as a path.
 typedef int (*ListVisitor)(const char* value, InfoRead result, void* context);
-void ForEachListEntry(const char* infoPath, const char* section,
+void ForEachListEntry(const InfoFile* info, const char* section,
                       ListVisitor visit, void* context);
 
+// Reads section/key as GetPrivateProfileIntA gives it.
+int ReadInfoNumber(const InfoFile* info, const char* section, const char* key, int defaultValue);
+
 // The single keys with their defaults.
-InfoRead ReadUninstallKey(const char* infoPath, char* value, size_t cchValue); // ""
-int ReadCommonGroup(const char* infoPath);                                     // 0
-int ReadUninstSrcProcess(const char* infoPath);                                // -1
-InfoRead ReadUninstFile(const char* infoPath, char* value, size_t cchValue);   // ""
+InfoRead ReadUninstallKey(const InfoFile* info, char* value, size_t cchValue);  // ""
+int ReadCommonGroup(const InfoFile* info);                                      // 0
+int ReadUninstSrcProcess(const InfoFile* info);                                 // -1
+InfoRead ReadUninstFile(const InfoFile* info, char* value, size_t cchValue);    // ""
 
 // Writes General/UninstFile and General/UninstSrcProcess (decimal) into the
 // file; an existing General section is updated in place. Non-zero when both
@@ -77,12 +100,14 @@ int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD proces
 // Writes the launcher's options for the worker into General: Quiet=1 when
 // quiet, LogFile=<logPath> when logPath is not empty. A key whose option was
 // not given is removed, and so is Result, so that an information block can
-// never preset them. Non-zero when the file reads back as written.
+// never preset them. Non-zero when the file reads back, as the worker reads
+// it, as written.
 int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath);
-int ReadQuiet(const char* infoPath);                                        // 0
-InfoRead ReadLogFile(const char* infoPath, char* value, size_t cchValue);   // ""
+int ReadQuiet(const InfoFile* info);                                        // 0
+InfoRead ReadLogFile(const InfoFile* info, char* value, size_t cchValue);   // ""
 
 // The worker's result (a RunResult) for the launcher of a quiet run, in
-// General/Result. Non-zero when written.
+// General/Result. Non-zero when written. The launcher reads it from the
+// file once the worker has signalled.
 int WriteRunResult(const char* infoPath, int result);
-int ReadRunResult(const char* infoPath);                                    // -1
+int ReadRunResult(const InfoFile* info);                                    // -1

@@ -1,102 +1,214 @@
-// Reading and writing the uninstall information file through the profile
-// functions.
+// The uninstall information file: read whole into memory once and answered
+// from its index, as the profile functions would answer; the launcher's two
+// keys are written through the profile functions.
 
 #include "info/info.h"
 #include "common/common.h"
 #include "common/guard.h"
 
-
-// Reads a value whole into a heap block that grows until the value fits,
-// so that a value that fills a caller's buffer exactly can be told from a
-// longer one (the profile functions report both as "size minus one").
-// Returns the block (caller frees with HeapFree) or NULL when memory runs
-// out; a value beyond the largest block comes back cut.
-static char* ReadWholeValue(const char* infoPath, const char* section, const char* key)
+// True when the path names a folder (a backslash or slash that is not the
+// trail byte of a double-byte character) or a drive.
+static int NamesFolderOrDrive(const char* path)
 {
-    const DWORD kLargest = 1024 * 1024;
-    DWORD cbBlock = 1024;
-    char* block = NULL;
-    for (;;) {
-        void* grown = block == NULL ? HeapAlloc(GetProcessHeap(), 0, cbBlock)
-                                    : HeapReAlloc(GetProcessHeap(), 0, block, cbBlock);
-        if (grown == NULL) {
-            if (block != NULL)
-                HeapFree(GetProcessHeap(), 0, block);
-            return NULL;
-        }
-        block = (char*)grown;
-        DWORD cch = GetPrivateProfileStringA(section, key, "", block, cbBlock, infoPath);
-        if (cch + 1 < cbBlock || cbBlock >= kLargest)
-            return block;
-        cbBlock *= 2;
+    if (path[0] != '\0' && path[1] == ':')
+        return 1;
+    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\' || *p == '/')
+            return 1;
     }
+    return 0;
 }
 
-// Classifies a whole value against the caller's buffer and copies it there
-// (cut at a character boundary when it does not fit).
-static InfoRead StoreValue(const char* whole, char* value, size_t cchValue)
+// The file that the profile functions open for infoPath: a bare file name
+// lies in the Windows directory, anything else is taken as it is.
+static int ComposeProfilePath(const char* infoPath, char* path, size_t cchPath)
+{
+    if (NamesFolderOrDrive(infoPath))
+        return CopyText(path, cchPath, infoPath);
+    UINT cchWindows = GetWindowsDirectoryA(path, (UINT)cchPath);
+    return cchWindows > 0 && cchWindows < cchPath && AppendText(path, cchPath, "\\") &&
+           AppendText(path, cchPath, infoPath);
+}
+
+// Reads the whole file into a new heap block (terminated, for safety) and
+// stores its size. NULL when it cannot be opened or read whole.
+static char* ReadWholeFile(const char* path, DWORD* pcbText)
+{
+    HandleGuard hFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (hFile.Get() == INVALID_HANDLE_VALUE)
+        return NULL;
+    DWORD cbFile = GetFileSize(hFile.Get(), NULL);
+    if (cbFile == INVALID_FILE_SIZE)
+        return NULL;
+    HeapGuard text(HeapAlloc(GetProcessHeap(), 0, (SIZE_T)cbFile + 1));
+    if (text.Get() == NULL)
+        return NULL;
+    DWORD cbRead = 0;
+    while (cbRead < cbFile) {
+        DWORD cbChunk = 0;
+        if (!ReadFile(hFile.Get(), (char*)text.Get() + cbRead, cbFile - cbRead, &cbChunk, NULL) ||
+            cbChunk == 0)
+            return NULL;
+        cbRead += cbChunk;
+    }
+    ((char*)text.Get())[cbFile] = '\0';
+    *pcbText = cbFile;
+    return (char*)text.Detach();
+}
+
+int LoadInfoFile(const char* infoPath, InfoFile* info)
+{
+    ZeroMemory(info, sizeof(*info));
+    unsigned char leadBytes[256];
+    for (int b = 0; b < 256; ++b)
+        leadBytes[b] = IsDBCSLeadByte((BYTE)b) ? 1 : 0;
+
+    char path[MAX_PATH];
+    DWORD cbText = 0;
+    if (ComposeProfilePath(infoPath, path, COUNTOF(path)))
+        info->text = ReadWholeFile(path, &cbText);
+    int ok = BuildIniIndex(&info->index, info->text != NULL ? info->text : "", cbText, leadBytes) &&
+             info->text != NULL;
+
+    CPINFO cpInfo;
+    if (info->index.encoding == INI_UTF8_BOM)
+        info->valueCodePage = CP_UTF8;
+    else if (GetCPInfo(CP_ACP, &cpInfo) && cpInfo.MaxCharSize > 1)
+        info->valueCodePage = GetACP();
+    return ok;
+}
+
+void FreeInfoFile(InfoFile* info)
+{
+    FreeIniIndex(&info->index);
+    if (info->text != NULL)
+        HeapFree(GetProcessHeap(), 0, info->text);
+    info->text = NULL;
+}
+
+static int HasHighByte(const char* p, size_t cch)
+{
+    for (size_t i = 0; i < cch; ++i) {
+        if ((unsigned char)p[i] >= 0x80)
+            return 1;
+    }
+    return 0;
+}
+
+// Copies the value [p, p + cch) terminated into buffer (cchBuffer bytes)
+// when it fits, or else into a new heap block that *pBlock takes; stores
+// the copy's length. The copy is what the profile functions hand an ANSI
+// program: they read the text as Unicode and convert the value back, so in
+// a double-byte code page a lead byte without a valid second byte becomes
+// the default character and a character with two codes gets its usual
+// one, and a text with a UTF-8 mark arrives in the ANSI code page.
+// Returns the copy, or NULL when memory runs out.
+static const char* CopyValue(const InfoFile* info, const char* p, size_t cch, char* buffer,
+                             size_t cchBuffer, size_t* pcchCopy, HeapGuard* pBlock)
+{
+    HeapGuard wide;
+    int cchWide = 0;
+    size_t cchCopy = cch;
+    if (info->valueCodePage != 0 && cch < 0x10000000 && HasHighByte(p, cch)) {
+        cchWide = MultiByteToWideChar(info->valueCodePage, 0, p, (int)cch, NULL, 0);
+        wide.Reset(HeapAlloc(GetProcessHeap(), 0, ((SIZE_T)cchWide + 1) * sizeof(WCHAR)));
+        if (cchWide <= 0 || wide.Get() == NULL)
+            return NULL;
+        MultiByteToWideChar(info->valueCodePage, 0, p, (int)cch, (WCHAR*)wide.Get(), cchWide);
+        cchCopy = (size_t)WideCharToMultiByte(CP_ACP, 0, (WCHAR*)wide.Get(), cchWide, NULL, 0, NULL, NULL);
+    }
+    char* copy = buffer;
+    if (cchCopy >= cchBuffer) {
+        copy = (char*)HeapAlloc(GetProcessHeap(), 0, cchCopy + 1);
+        if (copy == NULL)
+            return NULL;
+        pBlock->Reset(copy);
+    }
+    if (wide.Get() != NULL)
+        WideCharToMultiByte(CP_ACP, 0, (WCHAR*)wide.Get(), cchWide, copy, (int)cchCopy, NULL, NULL);
+    else
+        CopyMemory(copy, p, cch);
+    copy[cchCopy] = '\0';
+    *pcchCopy = cchCopy;
+    return copy;
+}
+
+InfoRead ReadInfoString(const InfoFile* info, const char* section, const char* key,
+                        char* value, size_t cchValue)
 {
     if (cchValue == 0)
         return INFO_TOO_LONG;
-    if (whole == NULL || whole[0] == '\0') {
-        value[0] = '\0';
+    value[0] = '\0';
+    const char* found = NULL;
+    size_t cchFound = 0;
+    if (!FindIniValue(&info->index, section, key, &found, &cchFound) || cchFound == 0)
         return INFO_EMPTY;
-    }
-    return CopyText(value, cchValue, whole) ? INFO_OK : INFO_TOO_LONG;
+    HeapGuard block;
+    size_t cchCopy = 0;
+    const char* copy = CopyValue(info, found, cchFound, value, cchValue, &cchCopy, &block);
+    if (copy == NULL)
+        return INFO_EMPTY;
+    if (copy == value)
+        return INFO_OK;
+    CopyText(value, cchValue, copy);
+    return INFO_TOO_LONG;
 }
 
-InfoRead ReadInfoString(const char* infoPath, const char* section, const char* key,
-                        char* value, size_t cchValue)
-{
-    HeapGuard whole(ReadWholeValue(infoPath, section, key));
-    return StoreValue((const char*)whole.Get(), value, cchValue);
-}
-
-InfoRead ReadListEntry(const char* infoPath, const char* section, unsigned index,
+InfoRead ReadListEntry(const InfoFile* info, const char* section, unsigned index,
                        char* value, size_t cchValue)
 {
     char key[16];
     wsprintfA(key, "%u", index);
-    return ReadInfoString(infoPath, section, key, value, cchValue);
+    return ReadInfoString(info, section, key, value, cchValue);
 }
 
-void ForEachListEntry(const char* infoPath, const char* section,
+void ForEachListEntry(const InfoFile* info, const char* section,
                       ListVisitor visit, void* context)
 {
     char value[TW_CCH_LIST_VALUE];
     for (unsigned index = 0;; ++index) {
         char key[16];
         wsprintfA(key, "%u", index);
-        HeapGuard whole(ReadWholeValue(infoPath, section, key));
-        InfoRead result = StoreValue((const char*)whole.Get(), value, COUNTOF(value));
-        if (result == INFO_EMPTY)
+        const char* found = NULL;
+        size_t cchFound = 0;
+        if (!FindIniValue(&info->index, section, key, &found, &cchFound) || cchFound == 0)
+            return;
+        HeapGuard block;
+        size_t cchCopy = 0;
+        const char* copy = CopyValue(info, found, cchFound, value, COUNTOF(value), &cchCopy, &block);
+        if (copy == NULL)
             return;
         // An entry too long for its buffer is handed on whole, so that the
         // visitor can tell what it is without ever using it as a path.
-        const char* text = result == INFO_OK ? value : (const char*)whole.Get();
-        if (!visit(text, result, context))
+        if (!visit(copy, copy == value ? INFO_OK : INFO_TOO_LONG, context))
             return;
     }
 }
 
-InfoRead ReadUninstallKey(const char* infoPath, char* value, size_t cchValue)
+int ReadInfoNumber(const InfoFile* info, const char* section, const char* key, int defaultValue)
 {
-    return ReadInfoString(infoPath, TW_SECTION_OPTIONS, TW_KEY_UNINSTALL_KEY, value, cchValue);
+    return (int)ReadIniNumber(&info->index, section, key, defaultValue);
 }
 
-int ReadCommonGroup(const char* infoPath)
+InfoRead ReadUninstallKey(const InfoFile* info, char* value, size_t cchValue)
 {
-    return (int)GetPrivateProfileIntA(TW_SECTION_GROUP, TW_KEY_COMMON_GROUP, 0, infoPath);
+    return ReadInfoString(info, TW_SECTION_OPTIONS, TW_KEY_UNINSTALL_KEY, value, cchValue);
 }
 
-int ReadUninstSrcProcess(const char* infoPath)
+int ReadCommonGroup(const InfoFile* info)
 {
-    return (int)GetPrivateProfileIntA(TW_SECTION_GENERAL, TW_KEY_UNINST_SRC_PROCESS, -1, infoPath);
+    return ReadInfoNumber(info, TW_SECTION_GROUP, TW_KEY_COMMON_GROUP, 0);
 }
 
-InfoRead ReadUninstFile(const char* infoPath, char* value, size_t cchValue)
+int ReadUninstSrcProcess(const InfoFile* info)
 {
-    return ReadInfoString(infoPath, TW_SECTION_GENERAL, TW_KEY_UNINST_FILE, value, cchValue);
+    return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_UNINST_SRC_PROCESS, -1);
+}
+
+InfoRead ReadUninstFile(const InfoFile* info, char* value, size_t cchValue)
+{
+    return ReadInfoString(info, TW_SECTION_GENERAL, TW_KEY_UNINST_FILE, value, cchValue);
 }
 
 int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD processId)
@@ -116,20 +228,24 @@ int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath)
     WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, NULL, infoPath);
     // Removing a key that is not there may count as a failure; what
     // matters is what the worker will read.
+    InfoFile info;
+    LoadInfoFile(infoPath, &info);
     char value[MAX_PATH];
-    InfoRead logRead = ReadLogFile(infoPath, value, COUNTOF(value));
-    return ReadQuiet(infoPath) == (quiet != 0) && ReadRunResult(infoPath) == -1 &&
-           (logPath[0] ? logRead == INFO_OK && lstrcmpA(value, logPath) == 0 : logRead == INFO_EMPTY);
+    InfoRead logRead = ReadLogFile(&info, value, COUNTOF(value));
+    int ok = ReadQuiet(&info) == (quiet != 0) && ReadRunResult(&info) == -1 &&
+             (logPath[0] ? logRead == INFO_OK && lstrcmpA(value, logPath) == 0 : logRead == INFO_EMPTY);
+    FreeInfoFile(&info);
+    return ok;
 }
 
-int ReadQuiet(const char* infoPath)
+int ReadQuiet(const InfoFile* info)
 {
-    return GetPrivateProfileIntA(TW_SECTION_GENERAL, TW_KEY_QUIET, 0, infoPath) != 0;
+    return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_QUIET, 0) != 0;
 }
 
-InfoRead ReadLogFile(const char* infoPath, char* value, size_t cchValue)
+InfoRead ReadLogFile(const InfoFile* info, char* value, size_t cchValue)
 {
-    return ReadInfoString(infoPath, TW_SECTION_GENERAL, TW_KEY_LOG_FILE, value, cchValue);
+    return ReadInfoString(info, TW_SECTION_GENERAL, TW_KEY_LOG_FILE, value, cchValue);
 }
 
 int WriteRunResult(const char* infoPath, int result)
@@ -139,7 +255,7 @@ int WriteRunResult(const char* infoPath, int result)
     return WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, text, infoPath) != 0;
 }
 
-int ReadRunResult(const char* infoPath)
+int ReadRunResult(const InfoFile* info)
 {
-    return (int)GetPrivateProfileIntA(TW_SECTION_GENERAL, TW_KEY_RESULT, -1, infoPath);
+    return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_RESULT, -1);
 }

@@ -180,17 +180,17 @@ static int VisitRegistryEntry(const char* value, InfoRead result, void* context)
 // kept for the end), program groups, registry key trees. With pictures (the
 // progress dialog shows), each phase change shows on the indicators after
 // the phase's minimum time; without, the phases run back to back.
-static void RemoveListedItems(const char* infoPath, const PhasePictures* pictures,
+static void RemoveListedItems(const InfoFile* info, const PhasePictures* pictures,
                               PendingDirectories* pending, RunTally* tally)
 {
     DWORD phaseStart = GetTickCount();
     FilesPhase files = { pending, &tally->counts[0] };
-    ForEachListEntry(infoPath, TW_SECTION_FILES, VisitFileEntry, &files);
+    ForEachListEntry(info, TW_SECTION_FILES, VisitFileEntry, &files);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
 
-    GroupPhase groups = { ReadCommonGroup(infoPath), &tally->counts[1] };
-    ForEachListEntry(infoPath, TW_SECTION_GROUP, VisitGroupEntry, &groups);
+    GroupPhase groups = { ReadCommonGroup(info), &tally->counts[1] };
+    ForEachListEntry(info, TW_SECTION_GROUP, VisitGroupEntry, &groups);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
 
@@ -206,7 +206,7 @@ static void RemoveListedItems(const char* infoPath, const PhasePictures* picture
     };
     for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
         RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[2] };
-        ForEachListEntry(infoPath, kRegistryLists[i].section, VisitRegistryEntry, &phase);
+        ForEachListEntry(info, kRegistryLists[i].section, VisitRegistryEntry, &phase);
     }
     if (pictures != NULL)
         ChangePhase(phaseStart, *pictures, IDC_PHASE_REGISTRY, 0);
@@ -318,7 +318,7 @@ static int ConfirmUninstall(const char* displayName)
 // Runs the three phases in the progress dialog and the finished state.
 // Returns non-zero when the user closed the finished dialog. The log ends
 // with the phases, before the finished state.
-static int RunPhases(const char* infoPath, const char* displayName, const PhasePictures& pictures,
+static int RunPhases(const InfoFile* info, const char* displayName, const PhasePictures& pictures,
                      PendingDirectories* pending, RunTally* tally)
 {
     g_hProgressDlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
@@ -335,7 +335,7 @@ static int RunPhases(const char* infoPath, const char* displayName, const PhaseP
     AnimateShow(g_hProgressDlg, 200, AW_ACTIVATE | AW_CENTER);
     ShowWindow(g_hProgressDlg, SW_SHOW);
 
-    RemoveListedItems(infoPath, &pictures, pending, tally);
+    RemoveListedItems(info, &pictures, pending, tally);
     EndRunLog(tally, 1);
 
     g_finished = 1;
@@ -361,11 +361,11 @@ enum RunEnd {
 // receives the name, cchUninstallKey bytes), asks the user and runs the
 // phases; a quiet run asks nobody and shows nothing. An entry that cannot
 // be opened gets its error box (or log line) here.
-static RunEnd AskAndRun(const char* infoPath, char* uninstallKey, size_t cchUninstallKey,
+static RunEnd AskAndRun(const InfoFile* info, char* uninstallKey, size_t cchUninstallKey,
                         const PhasePictures& pictures, PendingDirectories* pending, RunTally* tally)
 {
     char entryPath[MAX_PATH];
-    InfoRead keyRead = ReadUninstallKey(infoPath, uninstallKey, cchUninstallKey);
+    InfoRead keyRead = ReadUninstallKey(info, uninstallKey, cchUninstallKey);
     KeyGuard hEntry;
     if (keyRead != INFO_OK ||
         !CopyText(entryPath, COUNTOF(entryPath), TW_UNINSTALL_ROOT "\\") ||
@@ -379,13 +379,13 @@ static RunEnd AskAndRun(const char* infoPath, char* uninstallKey, size_t cchUnin
     ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
     RegCloseKey(hEntry.Detach());
     if (g_quiet) {
-        RemoveListedItems(infoPath, NULL, pending, tally);
+        RemoveListedItems(info, NULL, pending, tally);
         EndRunLog(tally, 1);
         return RUN_COMPLETED;
     }
     if (!ConfirmUninstall(displayName))
         return RUN_ENDED_EARLY;
-    return RunPhases(infoPath, displayName, pictures, pending, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
+    return RunPhases(info, displayName, pictures, pending, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
 }
 
 // Schedules the worker's own executable for deletion at restart when it is
@@ -399,18 +399,21 @@ static void ScheduleOwnCopyDeletion()
 }
 
 // Opens the log file that the launcher named (none when it named none).
-static void ContinueRunLog(const char* infoPath)
+static void ContinueRunLog(const InfoFile* info)
 {
     char logPath[MAX_PATH];
-    InfoRead logRead = ReadLogFile(infoPath, logPath, COUNTOF(logPath));
+    InfoRead logRead = ReadLogFile(info, logPath, COUNTOF(logPath));
     if (logRead != INFO_EMPTY)
         OpenLogFile(logRead == INFO_OK ? logPath : "", 0);
 }
 
 void WorkerStage(const char* infoPath)
 {
-    g_quiet = ReadQuiet(infoPath);
-    ContinueRunLog(infoPath);
+    // The information is read once, with the launcher's keys already in it.
+    InfoFile info;
+    LoadInfoFile(infoPath, &info);
+    g_quiet = ReadQuiet(&info);
+    ContinueRunLog(&info);
     RunTally tally;
     ZeroMemory(&tally, sizeof(tally));
     tally.result = -1;
@@ -426,13 +429,13 @@ void WorkerStage(const char* infoPath)
     // Only a file that a launcher wrote (it carries the launcher's keys) is
     // ours to delete; a path typed by hand after /u must survive.
     char uninstFile[TW_CCH_UNINST_FILE];
-    InfoRead uninstFileRead = ReadUninstFile(infoPath, uninstFile, COUNTOF(uninstFile));
-    const int launcherProcessId = ReadUninstSrcProcess(infoPath);
+    InfoRead uninstFileRead = ReadUninstFile(&info, uninstFile, COUNTOF(uninstFile));
+    const int launcherProcessId = ReadUninstSrcProcess(&info);
     const int launcherWroteInfoFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
 
     char uninstallKey[MAX_PATH];
     const RunEnd end =
-        AskAndRun(infoPath, uninstallKey, COUNTOF(uninstallKey), pictures, &pending, &tally);
+        AskAndRun(&info, uninstallKey, COUNTOF(uninstallKey), pictures, &pending, &tally);
     if (tally.result < 0)
         EndRunLog(&tally, 0);
 
@@ -472,6 +475,7 @@ void WorkerStage(const char* infoPath)
     if (launcherWroteInfoFile)
         DeleteFileA(infoPath);
 
+    FreeInfoFile(&info);
     if (pending.paths != NULL)
         HeapFree(GetProcessHeap(), 0, pending.paths);
     DeleteObject(pictures.done);

@@ -1,11 +1,15 @@
-// A portable reader for the uninstall information text that answers each
-// look-up as the Windows profile functions answer it for the uninstaller:
-// same line splitting, trimming, section and key matching, quote removal.
-// No Windows headers; the vendor tool and its tests build it everywhere.
+// The uninstall information text as the vendor tool sees it: the
+// uninstaller's own reader (info/ini_index.h) with its sections and keys
+// turned into strings with line numbers for the reports. Every look-up goes
+// through that reader, so the tool checks exactly what the uninstaller
+// reads. No Windows headers; built everywhere.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "info/ini_index.h"
 
 // What the text starts with. The profile functions read a text that starts
 // with a byte order mark as Unicode and hand the uninstaller converted
@@ -25,16 +29,20 @@ struct IniSection {
     std::vector<IniKey> keys;
 };
 
+struct IniTextStore;     // the text and the uninstaller's index of it
+
 struct IniText {
     IniEncoding encoding = IniEncoding::Ansi;
     // sections[0] is always the nameless part before the first header;
     // only a look-up with an empty section name reaches it.
     std::vector<IniSection> sections;
+    std::shared_ptr<const IniTextStore> store;
 };
 
-// Splits the text into sections and keys. Never fails: every byte string
-// gives some structure, as it does for the profile functions.
-IniText ParseIniText(const std::string& text);
+// Splits the text into sections and keys, stepping over double-byte
+// characters when leadBytes (256 flags) is given. Never fails: every byte
+// string gives some structure, as it does for the profile functions.
+IniText ParseIniText(const std::string& text, const unsigned char* leadBytes = nullptr);
 
 // The section that a look-up of `name` uses: the first one whose name
 // matches without regard to ASCII case, after blanks around the asked
@@ -49,7 +57,7 @@ const IniKey* FindIniKey(const IniText& ini, const std::string& section, const s
 // The value as GetPrivateProfileString returns it with an ample buffer:
 // the default when the key is missing or has no "=", otherwise the value
 // with one pair of matching surrounding quotes (' or ") removed. An empty
-// key name gives an empty string, as it does on Windows.
+// key name finds only a key whose name is empty.
 std::string ReadIniString(const IniText& ini, const std::string& section,
                           const std::string& key, const std::string& defaultValue);
 
@@ -59,11 +67,6 @@ std::string ReadIniString(const IniText& ini, const std::string& section,
 // wrapping like a 32-bit unsigned); 0 when no digit follows.
 unsigned ReadIniInt(const IniText& ini, const std::string& section,
                     const std::string& key, int defaultValue);
-
-// True for the bytes that the profile functions trim around names and
-// values: tab, line feed, vertical tab, form feed, carriage return, blank
-// and the DOS end-of-file mark (0x1A).
-bool IsIniBlank(unsigned char c);
 
 // Compares two names without regard to ASCII case. Bytes above 0x7F are
 // compared as they are: the uninstaller's own names are ASCII, and in a

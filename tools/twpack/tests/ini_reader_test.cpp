@@ -55,7 +55,7 @@ TEST(IniReader, LooksUpAsTheProfileFunctionsDo)
         { "Q", "k", "v ; not a comment" },
         { "Q", "missing", "(default)" },
         { "Nope", "0", "(default)" },
-        { "Q", "", "" },                       // an empty key name gives nothing
+        { "Q", "", "(default)" },              // an empty key name finds only an empty-named key
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.section) + "/" + c.key);
