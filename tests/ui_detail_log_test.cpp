@@ -241,7 +241,7 @@ TEST(DetailLog, LinesWithoutADialogStillGoIntoTheLog)
     std::string before = LogText();
     AppendDetailLog("", "C:\\App\\late.txt", "- deleted.");
     PumpMessages(NULL);
-    UpdateDetailBox();
+    UpdateDetailBox(NULL);
     EXPECT_EQ(before + " C:\\App\\late.txt - deleted.\r\n", LogText());
 
     // A dialog created afterwards shows them with the rest.

@@ -1,34 +1,43 @@
 // The detail log: every logged line, kept for the life of the process and
 // shown in the detail box of the progress dialog.
 //
-// The text lives in one heap block that grows with spare room, and the box
-// is brought up to date only before messages are handled (the only moments
-// anyone can see or read it). Re-setting the whole text on every line made
-// large uninstallations take time that grows with the square of the line
-// count.
+// The text lives in one heap block that grows with spare room. The box is
+// brought up to date only before messages are handled (the only moments
+// anyone can see or read it), and then receives only the lines it lacks:
+// re-setting the whole text on every line made large uninstallations take
+// time that grows with the square of the line count.
 
 #include "ui/ui.h"
 #include "common/common.h"
 #include "res/resource.h"
 
-static char* s_logText = NULL;      // NUL-terminated; NULL before the first line
-static size_t s_cchLogText = 0;     // length of the text without terminator
-static size_t s_cbLogBlock = 0;     // size of the block
-static int s_boxIsStale = 0;        // lines added since the box was last set
-static size_t s_cchInBox = 0;      // bytes of the log that the box holds
-static HWND s_hFilledBox = NULL;    // the box that was last set; a new dialog
-                                    // starts with an empty box of its own
+// The log text.
+struct LogText {
+    char* text;         // NUL-terminated; NULL before the first line
+    size_t cch;         // length without the terminator
+    size_t cbBlock;     // size of the block
+};
+static LogText s_log = { NULL, 0, 0 };
+
+// The detail box as it was last filled: which box, and how many bytes of
+// the log it holds. Any other box (that of a dialog created later) starts
+// empty and is filled whole.
+struct FilledBox {
+    HWND hBox;
+    size_t cchShown;
+};
+static FilledBox s_filled = { NULL, 0 };
 
 // Makes room for cbMore more bytes plus the terminator. Non-zero on success;
 // on failure the block and the text gathered so far stay as they were.
 static int ReserveLogSpace(size_t cbMore)
 {
-    size_t cbNeeded = s_cchLogText + cbMore + 1;
-    if (cbNeeded <= s_cbLogBlock)
+    size_t cbNeeded = s_log.cch + cbMore + 1;
+    if (cbNeeded <= s_log.cbBlock)
         return 1;
-    if (cbNeeded < s_cchLogText)
+    if (cbNeeded < s_log.cch)
         return 0;
-    size_t cbNew = s_cbLogBlock < 4096 ? 4096 : s_cbLogBlock;
+    size_t cbNew = s_log.cbBlock < 4096 ? 4096 : s_log.cbBlock;
     while (cbNew < cbNeeded) {
         // Doubling must not wrap round; near the top ask for the exact size.
         if (cbNew > ((size_t)-1) / 2) {
@@ -37,21 +46,21 @@ static int ReserveLogSpace(size_t cbMore)
         }
         cbNew *= 2;
     }
-    void* block = s_logText == NULL
+    void* block = s_log.text == NULL
         ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
-        : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
+        : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_log.text, cbNew);
     if (block == NULL && cbNew > cbNeeded) {
         // When memory is short the spare room is what fails; the line
         // itself may still fit.
         cbNew = cbNeeded;
-        block = s_logText == NULL
+        block = s_log.text == NULL
             ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbNew)
-            : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_logText, cbNew);
+            : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, s_log.text, cbNew);
     }
     if (block == NULL)
         return 0;
-    s_logText = (char*)block;
-    s_cbLogBlock = cbNew;
+    s_log.text = (char*)block;
+    s_log.cbBlock = cbNew;
     return 1;
 }
 
@@ -74,31 +83,40 @@ void AppendDetailLog(const char* prefix, const char* item, const char* status)
     size_t cchLine = lstrlenA(line);
     if (!ReserveLogSpace(cchLine))
         return;
-    CopyMemory(s_logText + s_cchLogText, line, cchLine + 1);
-    s_cchLogText += cchLine;
-    s_boxIsStale = 1;
+    CopyMemory(s_log.text + s_log.cch, line, cchLine + 1);
+    s_log.cch += cchLine;
 }
 
 const char* GetDetailLogText()
 {
-    return s_logText != NULL ? s_logText : "";
+    return s_log.text != NULL ? s_log.text : "";
 }
 
-void UpdateDetailBox()
+// Shows or hides the box without moving the focus (ShowWindow would).
+static void SetBoxShown(HWND hBox, int shown)
 {
-    if (g_hProgressDlg == NULL)
+    SetWindowPos(hBox, NULL, 0, 0, 0, 0, (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOMOVE |
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+void UpdateDetailBox(HWND hDlg)
+{
+    HWND hBox = hDlg != NULL ? GetDlgItem(hDlg, IDC_DETAIL_LOG) : NULL;
+    if (hBox == NULL || (hBox == s_filled.hBox && s_filled.cchShown == s_log.cch))
         return;
-    HWND hBox = GetDlgItem(g_hProgressDlg, IDC_DETAIL_LOG);
-    if (hBox == NULL)
-        return;
-    if (!s_boxIsStale && hBox == s_hFilledBox)
-        return;
-    if (hBox == s_hFilledBox && s_cchInBox <= s_cchLogText) {
-        // The box already holds the start of the log: hand it only the
-        // new lines, so each line is laid out once rather than once per
-        // update. The view stays at the top, as a whole re-set leaves it.
+    // The box takes its text hidden. Shown, even below the collapsed
+    // dialog's edge where no one sees it, every update costs the box a
+    // scroll and a repaint of its own (tens of milliseconds under Wine);
+    // hidden, only the laying out of the new lines.
+    int shown = (GetWindowLongA(hBox, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown)
+        SetBoxShown(hBox, 0);
+    if (hBox == s_filled.hBox) {
+        // The box holds the start of the log: hand it only the new lines, so
+        // each line is laid out once rather than once per update. The view
+        // stays at the top, as a whole re-set leaves it.
         SendMessageA(hBox, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
-        SendMessageA(hBox, EM_REPLACESEL, FALSE, (LPARAM)(s_logText + s_cchInBox));
+        SendMessageA(hBox, EM_REPLACESEL, FALSE, (LPARAM)(s_log.text + s_filled.cchShown));
         SendMessageA(hBox, EM_SETSEL, 0, 0);
         SendMessageA(hBox, EM_SCROLLCARET, 0, 0);
     } else {
@@ -106,7 +124,10 @@ void UpdateDetailBox()
         SendMessageA(hBox, EM_SETLIMITTEXT, 0, 0);
         SetWindowTextA(hBox, GetDetailLogText());
     }
-    s_cchInBox = s_cchLogText;
-    s_hFilledBox = hBox;
-    s_boxIsStale = 0;
+    if (shown) {
+        SetBoxShown(hBox, 1);
+        InvalidateRect(hBox, NULL, TRUE);
+    }
+    s_filled.hBox = hBox;
+    s_filled.cchShown = s_log.cch;
 }

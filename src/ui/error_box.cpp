@@ -15,6 +15,6 @@ void ShowErrorMessage(UINT id)
         return;
     // The box's own loop handles the dialog's messages; the detail box
     // must be current for them as for every other loop.
-    UpdateDetailBox();
+    UpdateDetailBox(g_hProgressDlg);
     MessageBoxA(g_hProgressDlg, text, TW_PROGRAM_TITLE, MB_OK | MB_ICONERROR);
 }

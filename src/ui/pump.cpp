@@ -4,9 +4,24 @@
 
 #include "ui/ui.h"
 
+// Pumping while a phase works: often enough that the window never looks
+// frozen (a message waits at most this long plus one item and one update of
+// the detail box), seldom enough that the pumps cost little.
+static const DWORD kPumpIntervalMs = 40;
+
+static DWORD s_lastPumpTick = 0;
+
+void PumpMessagesWhenDue(HWND hDlg)
+{
+    // Unsigned, so that a wrap of the tick count does no harm.
+    if (GetTickCount() - s_lastPumpTick >= kPumpIntervalMs)
+        PumpMessages(hDlg);
+}
+
 void PumpMessages(HWND hDlg)
 {
-    UpdateDetailBox();
+    UpdateDetailBox(hDlg);
+    s_lastPumpTick = GetTickCount();
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -25,7 +40,7 @@ void RunDialogMessageLoop()
 {
     MSG msg;
     for (;;) {
-        UpdateDetailBox();
+        UpdateDetailBox(g_hProgressDlg);
         // GetMessageA returns -1 on an invalid argument; end then as well.
         if (GetMessageA(&msg, NULL, 0, 0) <= 0)
             break;

@@ -35,14 +35,22 @@ void AppendDetailLog(const char* prefix, const char* item, const char* status);
 // The whole detail log text ("" before the first line).
 const char* GetDetailLogText();
 
-// Brings the detail box of g_hProgressDlg up to date with the log text when
-// lines were added since the last update or the box is not the one last
-// filled (a dialog created later). Called before messages are handled.
-void UpdateDetailBox();
+// Brings the detail box of the dialog hDlg (NULL: none) up to date with the
+// log text when lines were added since the last update or the box is not
+// the one last filled (a dialog created later). Called before messages are
+// handled.
+void UpdateDetailBox(HWND hDlg);
 
-// Dispatches every waiting message of the thread without blocking. A
-// retrieved WM_QUIT is posted again (exit code 0) and ends the call.
+// Brings the detail box of hDlg up to date, then dispatches every waiting
+// message of the thread without blocking. A retrieved WM_QUIT is posted
+// again (exit code 0) and ends the call. hDlg may be NULL.
 void PumpMessages(HWND hDlg);
+
+// While a phase works: pumps as PumpMessages does when some tens of
+// milliseconds have passed since the last pump, so that the dialog paints,
+// answers and refuses to close as it does between phases. Cheap to call
+// after every item.
+void PumpMessagesWhenDue(HWND hDlg);
 
 // Runs the blocking message loop of the modeless progress dialog until
 // WM_QUIT (the dialog posts it when destroyed).

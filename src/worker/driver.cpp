@@ -112,8 +112,11 @@ struct FilesPhase {
     PhaseCounts* counts;
 };
 
+// The visitors of the three phases. Each lets the dialog answer first when
+// its time has come: a phase of many items lasts many seconds.
 static int VisitFileEntry(const char* value, InfoRead result, void* context)
 {
+    PumpMessagesWhenDue(g_hProgressDlg);
     FilesPhase* phase = (FilesPhase*)context;
     if (result == INFO_TOO_LONG) {
         // Never act on a path cut short into another one: a file gets its
@@ -143,6 +146,7 @@ struct GroupPhase {
 
 static int VisitGroupEntry(const char* value, InfoRead result, void* context)
 {
+    PumpMessagesWhenDue(g_hProgressDlg);
     const GroupPhase* phase = (const GroupPhase*)context;
     if (result == INFO_TOO_LONG) {
         ++phase->counts->failed;
@@ -169,6 +173,7 @@ static int IsKeyGone(HKEY root, const char* path)
 
 static int VisitRegistryEntry(const char* value, InfoRead result, void* context)
 {
+    PumpMessagesWhenDue(g_hProgressDlg);
     const RegistryPhase* phase = (const RegistryPhase*)context;
     int deleted = result == INFO_OK && DeleteRegistryTree(phase->root, value, NULL);
     CountItem(phase->counts, deleted, !deleted && result == INFO_OK && IsKeyGone(phase->root, value));

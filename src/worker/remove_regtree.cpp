@@ -7,6 +7,7 @@
 #include "common/common.h"
 #include "common/guard.h"
 #include "info/protected_keys.h"
+#include "ui/ui.h"
 
 RegDeleteKeyFunction g_regDeleteKey = RegDeleteKeyA;
 
@@ -24,6 +25,9 @@ static int DeleteSubkeyTree(HKEY hParent, const char* name)
         // deleted ends the loop; the parent's own deletion then fails on
         // the NT family and the failure travels up.
         for (;;) {
+            // A tree of thousands of keys takes seconds: the progress
+            // dialog answers between its keys.
+            PumpMessagesWhenDue(g_hProgressDlg);
             char subkey[MAX_PATH];
             DWORD cchSubkey = COUNTOF(subkey);
             if (RegEnumKeyExA(key.Get(), 0, subkey, &cchSubkey, NULL, NULL, NULL, NULL)

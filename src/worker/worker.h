@@ -37,6 +37,8 @@ int RemoveProgramGroup(int commonGroup, const char* groupName);
 // user's whole hive below HKEY_USERS, or names a shared key or an ancestor
 // of one (see info/protected_keys.h) is refused untouched with 0, as is any
 // root other than the four predefined ones that the lists name.
+// Lets the progress dialog (if any) answer between keys when its time has
+// come.
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 
 // The call that deletes one (subkey-free) registry key during

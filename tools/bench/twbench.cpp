@@ -7,15 +7,15 @@
 //        nested directories), shortcuts and program groups, key trees below
 //        the four roots and the installed-programs entry; writes the
 //        uninstall information file that lists them
-//   twbench floor <info file> <result file> [fresh]
+//   twbench floor <info file> <result file>
 //        the same removal calls as the uninstaller, in a bare loop, each
-//        phase timed; "fresh" rewrites the information file first, as the
-//        launcher does just before the worker reads it
+//        phase timed: the lists read first through the profile functions
+//        (timed apart), then the calls from memory
 //   twbench drive <installed exe> <result file> [answer delay ms]
-//        starts "<exe> /s", answers Yes, times each phase's work by when
-//        the worker next answers a message (it answers only while it pumps),
-//        presses Close as soon as the finished state shows and waits for
-//        both processes to end
+//        starts "<exe> /s", answers Yes, times each phase's work and the
+//        longest wait for an answer by probing the dialog without pause,
+//        records the worker's peak memory, presses Close as soon as the
+//        finished state shows and waits for both processes to end
 //   twbench timed <result file> <name> <arguments...>
 //        runs twbench with the arguments and records the whole process time
 //   twbench check <result file>
@@ -25,6 +25,7 @@
 // milliseconds from QueryPerformanceCounter.
 
 #include <windows.h>
+#include <psapi.h>
 #include <shlobj.h>
 #include <commdlg.h>
 #include <stdio.h>
@@ -310,15 +311,11 @@ static int Generate(int files, int keys, int groups, const char* infoPath)
 // The floor: the uninstaller's calls for the same lists, without dialog,
 // log or messages.
 
-static double s_readMs = 0;     // time spent in the profile reads so far
-
 static int ReadEntry(const char* infoPath, const char* section, int index, char* value)
 {
     char key[16];
     wsprintfA(key, "%d", index);
-    double t = NowMs();
     GetPrivateProfileStringA(section, key, "", value, MAX_PATH, infoPath);
-    s_readMs += NowMs() - t;
     return value[0] != '\0';
 }
 
@@ -358,29 +355,6 @@ static int BareDeleteKeyTree(HKEY parent, const char* name)
     return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }
 
-// Rewrites the information file the way the launcher leaves it: written
-// whole, then the launcher's two keys added.
-static int RewriteInfo(const char* infoPath)
-{
-    HANDLE h = CreateFileA(infoPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD cb = GetFileSize(h, NULL);
-    char* text = (char*)malloc(cb + 1);
-    DWORD got = 0;
-    ReadFile(h, text, cb, &got, NULL);
-    CloseHandle(h);
-    h = CreateFileA(infoPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    WriteFile(h, text, got, &cb, NULL);
-    CloseHandle(h);
-    free(text);
-    WritePrivateProfileStringA("General", "UninstFile", BENCH_APP "\\twuninst.exe", infoPath);
-    WritePrivateProfileStringA("General", "UninstSrcProcess", "1234", infoPath);
-    return 1;
-}
-
 // Makes the file's time older than the profile cache's freshness window.
 static void SettleInfo(const char* infoPath)
 {
@@ -399,25 +373,62 @@ static void SettleInfo(const char* infoPath)
     CloseHandle(h);
 }
 
-static int Floor(const char* infoPath, int fresh)
+// A list read whole through the profile functions, as the uninstaller read
+// it before it kept the file in memory.
+struct List {
+    char (*values)[MAX_PATH];
+    int count;
+};
+
+static List ReadList(const char* infoPath, const char* section)
 {
-    if (fresh) {
-        if (!RewriteInfo(infoPath))
-            return Die("cannot rewrite the information file");
-    } else {
-        SettleInfo(infoPath);
+    List list = { NULL, 0 };
+    int capacity = 0;
+    char value[MAX_PATH];
+    while (ReadEntry(infoPath, section, list.count, value)) {
+        if (list.count == capacity) {
+            capacity = capacity ? capacity * 2 : 256;
+            list.values = (char (*)[MAX_PATH])realloc(list.values, (size_t)capacity * MAX_PATH);
+        }
+        strcpy(list.values[list.count++], value);
     }
+    return list;
+}
+
+// The floor reads every list first (the profile reads, timed per phase),
+// then makes the removal calls of each phase from memory (the in-memory
+// floor). Today's floor of a phase is the sum of both.
+static int Floor(const char* infoPath)
+{
+    SettleInfo(infoPath);
     double t0 = NowMs();
+    List files = ReadList(infoPath, "Files");
+    double t1 = NowMs();
+    int commonGroup = GetPrivateProfileIntA("Group", "CommonGroup", 0, infoPath);
+    List groupList = ReadList(infoPath, "Group");
+    double t2 = NowMs();
+    static const struct {
+        const char* section;
+        HKEY root;
+    } kLists[] = {
+        { "Registry_CURRENT_USER", HKEY_CURRENT_USER },
+        { "Registry_CLASSES_ROOT", HKEY_CLASSES_ROOT },
+        { "Registry_LOCAL_MACHINE", HKEY_LOCAL_MACHINE },
+        { "Registry_USERS", HKEY_USERS },
+    };
+    List keyLists[4];
+    for (int r = 0; r < 4; ++r)
+        keyLists[r] = ReadList(infoPath, kLists[r].section);
+    double t3 = NowMs();
 
     // Files.
-    char (*dirs)[MAX_PATH] = (char (*)[MAX_PATH])malloc(20000 * MAX_PATH);
+    char (*dirs)[MAX_PATH] = (char (*)[MAX_PATH])malloc((size_t)(files.count + 1) * MAX_PATH);
     int nDirs = 0, nFiles = 0, deleted = 0, sides = 0;
-    char value[MAX_PATH];
-    for (int n = 0; ReadEntry(infoPath, "Files", n, value); ++n) {
+    for (int n = 0; n < files.count; ++n) {
+        const char* value = files.values[n];
         size_t cch = strlen(value);
         if (value[cch - 1] == '\\') {
-            if (nDirs < 20000)
-                strcpy(dirs[nDirs++], value);
+            strcpy(dirs[nDirs++], value);
             continue;
         }
         ++nFiles;
@@ -435,13 +446,11 @@ static int Floor(const char* infoPath, int fresh)
         }
         deleted += DeleteFileA(value) != 0;
     }
-    double t1 = NowMs();
-    double read1 = s_readMs;
+    double t4 = NowMs();
 
     // Program groups.
-    int commonGroup = GetPrivateProfileIntA("Group", "CommonGroup", 0, infoPath);
     int groups = 0;
-    for (int n = 0; ReadEntry(infoPath, "Group", n, value); ++n) {
+    for (int n = 0; n < groupList.count; ++n) {
         LPITEMIDLIST idl = NULL;
         if (FAILED(SHGetSpecialFolderLocation(NULL, commonGroup ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, &idl)))
             continue;
@@ -449,7 +458,7 @@ static int Floor(const char* infoPath, int fresh)
         SHGetPathFromIDListA(idl, path);
         CoTaskMemFree(idl);
         strcat(path, "\\");
-        strcat(path, value);
+        strcat(path, groupList.values[n]);
         HKEY h;
         char startup[MAX_PATH + 1];
         char title[MAX_PATH];
@@ -466,25 +475,14 @@ static int Floor(const char* infoPath, int fresh)
         GetFileTitleA(path, title, MAX_PATH);
         groups += RemoveDirectoryA(path) != 0;
     }
-    double t2 = NowMs();
-    double read2 = s_readMs;
+    double t5 = NowMs();
 
     // Registry trees.
-    static const struct {
-        const char* section;
-        HKEY root;
-    } kLists[] = {
-        { "Registry_CURRENT_USER", HKEY_CURRENT_USER },
-        { "Registry_CLASSES_ROOT", HKEY_CLASSES_ROOT },
-        { "Registry_LOCAL_MACHINE", HKEY_LOCAL_MACHINE },
-        { "Registry_USERS", HKEY_USERS },
-    };
     int trees = 0;
     for (int r = 0; r < 4; ++r)
-        for (int n = 0; ReadEntry(infoPath, kLists[r].section, n, value); ++n)
-            trees += BareDeleteKeyTree(kLists[r].root, value);
-    double t3 = NowMs();
-    double read3 = s_readMs;
+        for (int n = 0; n < keyLists[r].count; ++n)
+            trees += BareDeleteKeyTree(kLists[r].root, keyLists[r].values[n]);
+    double t6 = NowMs();
 
     // What follows the finished dialog: the entry, the directories.
     HKEY hUninstall;
@@ -496,16 +494,23 @@ static int Floor(const char* infoPath, int fresh)
     int removedDirs = 0;
     for (int i = 0; i < nDirs; ++i)
         removedDirs += RemoveDirectoryA(dirs[i]) != 0;
-    double t4 = NowMs();
+    double t7 = NowMs();
     free(dirs);
+    free(files.values);
+    free(groupList.values);
+    for (int r = 0; r < 4; ++r)
+        free(keyLists[r].values);
 
-    Result("floor_files_ms", t1 - t0);
-    Result("floor_groups_ms", t2 - t1);
-    Result("floor_registry_ms", t3 - t2);
-    Result("floor_cleanup_ms", t4 - t3);
-    Result("floor_files_read_ms", read1);
-    Result("floor_groups_read_ms", read2 - read1);
-    Result("floor_registry_read_ms", read3 - read2);
+    Result("floor_files_ms", (t1 - t0) + (t4 - t3));
+    Result("floor_groups_ms", (t2 - t1) + (t5 - t4));
+    Result("floor_registry_ms", (t3 - t2) + (t6 - t5));
+    Result("floor_cleanup_ms", t7 - t6);
+    Result("floor_files_read_ms", t1 - t0);
+    Result("floor_groups_read_ms", t2 - t1);
+    Result("floor_registry_read_ms", t3 - t2);
+    Result("floor_mem_files_ms", t4 - t3);
+    Result("floor_mem_groups_ms", t5 - t4);
+    Result("floor_mem_registry_ms", t6 - t5);
     Result("floor_files", nFiles);
     Result("floor_files_deleted", deleted);
     Result("floor_side_files_deleted", sides);
@@ -560,11 +565,6 @@ static int IsStyleVisible(HWND hwnd)
     return hwnd != NULL && (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-struct Block {
-    double sent;
-    double reply;
-};
-
 static int Drive(const char* exePath, int answerDelayMs)
 {
     char commandLine[MAX_PATH + 16];
@@ -601,72 +601,79 @@ static int Drive(const char* exePath, int answerDelayMs)
     GetWindowThreadProcessId(hDlg, &workerPid);
     HANDLE hWorker = OpenProcess(SYNCHRONIZE, FALSE, workerPid);
 
-    // Probe the worker until the finished state shows. Every probe that had
-    // to wait is kept: the worker answers only while it pumps messages, so
-    // a long wait is a stretch of work (or of noise, which stays short).
-    const size_t kMaxBlocks = 200000;
-    Block* blocks = (Block*)malloc(kMaxBlocks * sizeof(Block));
-    size_t nBlocks = 0;
+    // Probe the worker until the finished state shows: ask the indicator of
+    // the running phase for its picture. The worker answers only when it
+    // pumps messages, so each answer's wait is how long the dialog could
+    // not react; the picture tells when the phase has changed. While a
+    // phase works, the worker pumps every few tens of milliseconds, so the
+    // answers that had to wait follow each other closely; once it waits out
+    // the phase's minimum time it pumps without pause. The work ends with
+    // the last waited-for answer of that chain (a stray late answer during
+    // the wait, from a busy machine, stands apart from it).
+    static const int kIndicators[3] = { kIdPhaseFiles, kIdPhaseFiles + 1, kIdPhaseFiles + 2 };
+    const double kWaitedMs = 15.0, kChainGapMs = 100.0;
+    double start[4], workEnd[3];
+    start[0] = phaseStart;
+    double lastWaited = phaseStart, longestWait = 0;
+    DWORD_PTR running = 0;
+    int phase = 0;
     HWND hClose = GetDlgItem(hDlg, IDOK);
     HWND hDetail = GetDlgItem(hDlg, kIdDetail);
-    while (!IsStyleVisible(hClose) || !IsStyleVisible(hDetail)) {
-        DWORD_PTR ignored = 0;
+    while (phase < 3 || !IsStyleVisible(hClose) || !IsStyleVisible(hDetail)) {
+        DWORD_PTR picture = 0;
+        HWND hProbe = phase < 3 ? GetDlgItem(hDlg, kIndicators[phase]) : hDlg;
         double sent = NowMs();
-        if (!SendMessageTimeoutA(hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 300000, &ignored) && !IsWindow(hDlg))
+        if (!SendMessageTimeoutA(hProbe, phase < 3 ? STM_GETIMAGE : WM_NULL, IMAGE_BITMAP, 0, SMTO_NORMAL,
+                                 300000, &picture) && !IsWindow(hDlg))
             return Die("progress dialog ended early");
         double reply = NowMs();
-        if (reply - sent > 1.0 && nBlocks < kMaxBlocks) {
-            blocks[nBlocks].sent = sent;
-            blocks[nBlocks].reply = reply;
-            ++nBlocks;
+        if (reply - sent > longestWait)
+            longestWait = reply - sent;
+        if (reply - sent > kWaitedMs && reply - lastWaited <= kChainGapMs)
+            lastWaited = reply;
+        if (phase == 3)
+            continue;
+        if (running == 0) {
+            running = picture;
+        } else if (picture != running) {
+            workEnd[phase] = lastWaited > start[phase] ? lastWaited : start[phase];
+            start[phase + 1] = reply;
+            lastWaited = reply;
+            if (getenv("TWBENCH_TRACE") != NULL)
+                fprintf(stderr, "phase %d: start %.1f work end %.1f\n", phase, start[phase] - t0,
+                        workEnd[phase] - t0);
+            ++phase;
         }
     }
     double tFinished = NowMs();
+
+    // The worker's memory, before it lets go of anything.
+    PROCESS_MEMORY_COUNTERS memory;
+    ZeroMemory(&memory, sizeof(memory));
+    HANDLE hQuery = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, workerPid);
+    if (hQuery != NULL) {
+        GetProcessMemoryInfo(hQuery, &memory, sizeof(memory));
+        CloseHandle(hQuery);
+    }
     PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)hClose);
     HANDLE both[2] = { hLauncher, hWorker };
     if (WaitForMultipleObjects(2, both, TRUE, 300000) != WAIT_OBJECT_0)
         return Die("the uninstaller did not end");
     double tGone = NowMs();
 
-    // Each phase starts when the previous one has both done its work and
-    // lasted its minimum time; its work is the longest wait that began in
-    // its stretch (the GetTickCount start may be a tick or two off ours).
-    const double kMinimumMs = 1000.0, kSlackMs = 30.0;
-    double start[4], workEnd[3];
-    start[0] = phaseStart;
-    for (int phase = 0; phase < 3; ++phase) {
-        double from = start[phase] - (phase == 0 ? 1.0 : kSlackMs);
-        double to = phase == 2 ? tFinished : start[phase] + kMinimumMs - kSlackMs;
-        const Block* longest = NULL;
-        for (size_t i = 0; i < nBlocks; ++i) {
-            if (blocks[i].sent < from || blocks[i].sent > to)
-                continue;
-            if (longest == NULL || blocks[i].reply - blocks[i].sent > longest->reply - longest->sent)
-                longest = &blocks[i];
-        }
-        workEnd[phase] = longest != NULL && longest->reply > start[phase] ? longest->reply : start[phase];
-        start[phase + 1] = workEnd[phase] > start[phase] + kMinimumMs ? workEnd[phase]
-                                                                       : start[phase] + kMinimumMs;
-        if (getenv("TWBENCH_TRACE") != NULL)
-            fprintf(stderr, "phase %d: start %.1f work end %.1f\n", phase, start[phase] - t0,
-                    workEnd[phase] - t0);
-    }
-    if (getenv("TWBENCH_TRACE") != NULL)
-        for (size_t i = 0; i < nBlocks; ++i)
-            if (blocks[i].reply - blocks[i].sent > 3.0)
-                fprintf(stderr, "wait %.1f .. %.1f (%.1f ms)\n", blocks[i].sent - t0,
-                        blocks[i].reply - t0, blocks[i].reply - blocks[i].sent);
-    free(blocks);
     static const char* const kNames[3] = { "files", "groups", "registry" };
-    for (int phase = 0; phase < 3; ++phase) {
+    for (int p = 0; p < 3; ++p) {
         char name[64];
-        _snprintf(name, sizeof(name), "ours_%s_ms", kNames[phase]);
-        Result(name, workEnd[phase] - start[phase]);
-        _snprintf(name, sizeof(name), "shown_%s_ms", kNames[phase]);
-        Result(name, start[phase + 1] - start[phase]);
-        _snprintf(name, sizeof(name), "wait_%s_ms", kNames[phase]);
-        Result(name, start[phase + 1] - workEnd[phase]);
+        _snprintf(name, sizeof(name), "ours_%s_ms", kNames[p]);
+        Result(name, workEnd[p] - start[p]);
+        _snprintf(name, sizeof(name), "shown_%s_ms", kNames[p]);
+        Result(name, start[p + 1] - start[p]);
+        _snprintf(name, sizeof(name), "wait_%s_ms", kNames[p]);
+        Result(name, start[p + 1] - workEnd[p]);
     }
+    Result("longest_wait_ms", longestWait);
+    Result("worker_peak_working_set_kb", memory.PeakWorkingSetSize / 1024.0);
+    Result("worker_peak_private_kb", memory.PeakPagefileUsage / 1024.0);
     Result("launch_to_question_ms", tQuestion - t0);
     Result("yes_to_dialog_ms", start[0] - tYes);
     Result("finished_to_gone_ms", tGone - tFinished);
@@ -786,7 +793,7 @@ int main(int argc, char** argv)
     if (argc >= 4 && strcmp(argv[1], "floor") == 0) {
         if (!OpenResult(argv[3]))
             return Die("cannot open the result file");
-        return Floor(argv[2], argc >= 5 && strcmp(argv[4], "fresh") == 0);
+        return Floor(argv[2]);
     }
     if (argc >= 4 && strcmp(argv[1], "drive") == 0) {
         if (!OpenResult(argv[3]))
@@ -803,7 +810,7 @@ int main(int argc, char** argv)
             return Die("cannot open the result file");
         return Check();
     }
-    fputs("usage: twbench gen <files> <keys> <groups> <info> | floor <info> <result> [fresh] |\n"
+    fputs("usage: twbench gen <files> <keys> <groups> <info> | floor <info> <result> |\n"
           "               drive <exe> <result> [delay ms] | check <result>\n", stderr);
     return 2;
 }
