@@ -19,14 +19,22 @@ struct LogText {
 };
 static LogText s_log = { NULL, 0, 0 };
 
-// The detail box as it was last filled: which box, and how many bytes of
-// the log it holds. Any other box (that of a dialog created later) starts
-// empty and is filled whole.
+// The detail box as it was last filled: which box, how many bytes of the
+// log it holds, and when. Any other box (that of a dialog created later)
+// starts empty and is filled whole.
 struct FilledBox {
     HWND hBox;
     size_t cchShown;
+    DWORD tick;
 };
-static FilledBox s_filled = { NULL, 0 };
+static FilledBox s_filled = { NULL, 0, 0 };
+
+// While a phase works the box takes its lines in batches: besides laying
+// out each line, every update costs a few milliseconds. A batch is this
+// many bytes (some 200 lines, 15 ms of laying out), or what came within
+// this time, whichever is first.
+static const size_t kBatchBytes = 16 * 1024;
+static const DWORD kBatchMs = 250;
 
 // Makes room for cbMore more bytes plus the terminator. Non-zero on success;
 // on failure the block and the text gathered so far stay as they were.
@@ -130,4 +138,14 @@ void UpdateDetailBox(HWND hDlg)
     }
     s_filled.hBox = hBox;
     s_filled.cchShown = s_log.cch;
+    s_filled.tick = GetTickCount();
+}
+
+void UpdateDetailBoxInBatches(HWND hDlg)
+{
+    HWND hBox = hDlg != NULL ? GetDlgItem(hDlg, IDC_DETAIL_LOG) : NULL;
+    if (hBox == s_filled.hBox && s_log.cch - s_filled.cchShown < kBatchBytes &&
+        GetTickCount() - s_filled.tick < kBatchMs)
+        return;
+    UpdateDetailBox(hDlg);
 }

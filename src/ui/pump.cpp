@@ -11,21 +11,14 @@ static const DWORD kPumpIntervalMs = 40;
 
 static DWORD s_lastPumpTick = 0;
 
-void PumpMessagesWhenDue(HWND hDlg)
+// Dispatches every waiting message. A retrieved WM_QUIT is left for the
+// loop that owns it: posted again, and the dispatching ends.
+static void DispatchWaitingMessages(HWND hDlg)
 {
-    // Unsigned, so that a wrap of the tick count does no harm.
-    if (GetTickCount() - s_lastPumpTick >= kPumpIntervalMs)
-        PumpMessages(hDlg);
-}
-
-void PumpMessages(HWND hDlg)
-{
-    UpdateDetailBox(hDlg);
     s_lastPumpTick = GetTickCount();
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            // Leave the quit request for the loop that owns it.
             PostQuitMessage(0);
             return;
         }
@@ -34,6 +27,21 @@ void PumpMessages(HWND hDlg)
             DispatchMessageA(&msg);
         }
     }
+}
+
+void PumpMessages(HWND hDlg)
+{
+    UpdateDetailBox(hDlg);
+    DispatchWaitingMessages(hDlg);
+}
+
+void PumpMessagesWhenDue(HWND hDlg)
+{
+    // Unsigned, so that a wrap of the tick count does no harm.
+    if (GetTickCount() - s_lastPumpTick < kPumpIntervalMs)
+        return;
+    UpdateDetailBoxInBatches(hDlg);
+    DispatchWaitingMessages(hDlg);
 }
 
 void RunDialogMessageLoop()

@@ -38,18 +38,23 @@ const char* GetDetailLogText();
 // Brings the detail box of the dialog hDlg (NULL: none) up to date with the
 // log text when lines were added since the last update or the box is not
 // the one last filled (a dialog created later). Called before messages are
-// handled.
+// handled, so that the box shows the whole log whenever anyone can look.
 void UpdateDetailBox(HWND hDlg);
+
+// The same while a phase works, but only once a batch of lines has come
+// (16 KB, or a quarter of a second's worth): the box may then be that much
+// behind the log.
+void UpdateDetailBoxInBatches(HWND hDlg);
 
 // Brings the detail box of hDlg up to date, then dispatches every waiting
 // message of the thread without blocking. A retrieved WM_QUIT is posted
 // again (exit code 0) and ends the call. hDlg may be NULL.
 void PumpMessages(HWND hDlg);
 
-// While a phase works: pumps as PumpMessages does when some tens of
-// milliseconds have passed since the last pump, so that the dialog paints,
-// answers and refuses to close as it does between phases. Cheap to call
-// after every item.
+// While a phase works: when some tens of milliseconds have passed since the
+// last pump, dispatches the waiting messages (the detail box updated in
+// batches), so that the dialog paints, answers and refuses to close as it
+// does between phases. Cheap to call after every item.
 void PumpMessagesWhenDue(HWND hDlg);
 
 // Runs the blocking message loop of the modeless progress dialog until
