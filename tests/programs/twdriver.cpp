@@ -141,14 +141,28 @@ static int IsFinishedInDialog(HWND hDlg)
     return files != 0 && files == registry;
 }
 
+// The picture the dialog holds in an indicator now (a handle of the
+// worker's, good for telling pictures apart).
+static DWORD_PTR IndicatorPicture(HWND hDlg, int id)
+{
+    DWORD_PTR picture = 0;
+    SendMessageTimeoutA(GetDlgItem(hDlg, id), STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_NORMAL, 5000, &picture);
+    return picture;
+}
+
 // Follows the phase pictures to the finished state: reports every change
 // of the pictures and how long each phase was shown (the first from
-// `start`, when the dialog was first seen), and tries to close the dialog
-// (WM_CLOSE, IDCANCEL, IDOK) in every running phase.
+// `start`, when the dialog was first seen), tries to close the dialog
+// (WM_CLOSE, IDCANCEL, IDOK) in every running phase, and tells whether the
+// detail box grew while the screen showed the files phase running and the
+// dialog still ran it.
 static int FollowPhases(HWND hDlg, DWORD start)
 {
     int closeAttempts = 0;
     int buttonsWhileRunning = 0;
+    const DWORD_PTR filesRunning = IndicatorPicture(hDlg, IDC_PHASE_FILES);
+    int screenState = -1, boxLengths = 0;
+    DWORD_PTR lastBoxLength = 0;
     DWORD stateTimes[4] = { (DWORD)-1, (DWORD)-1, (DWORD)-1, (DWORD)-1 };
     PhaseWatch watch = PHASE_WATCH_START;
     for (;;) {
@@ -162,6 +176,7 @@ static int FollowPhases(HWND hDlg, DWORD start)
             continue;
         }
         if (state >= 0) {
+            screenState = state;
             stateTimes[state] = GetTickCount() - start;
             if (state == STATE_FINISHED)
                 break;
@@ -176,6 +191,14 @@ static int FollowPhases(HWND hDlg, DWORD start)
         // own pictures tell whether it still runs.
         if ((IsControlVisible(hDlg, IDOK) || IsControlVisible(hDlg, IDC_DETAIL)) && !IsFinishedInDialog(hDlg))
             buttonsWhileRunning = 1;
+        DWORD_PTR boxLength = 0;
+        if (screenState == STATE_FILES &&
+            SendMessageTimeoutA(GetDlgItem(hDlg, IDC_DETAIL_LOG), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000,
+                                &boxLength) &&
+            IndicatorPicture(hDlg, IDC_PHASE_FILES) == filesRunning && boxLength != lastBoxLength) {
+            lastBoxLength = boxLength;
+            ++boxLengths;
+        }
         Sleep(5);
     }
     // How long each phase was shown: the second and third from change to
@@ -187,6 +210,7 @@ static int FollowPhases(HWND hDlg, DWORD start)
             Reportf("phase %d ms: %lu\n", k, stateTimes[k] - stateTimes[k - 1]);
     Reportf("close attempts while running: %d\n", closeAttempts);
     Reportf("buttons shown while running: %s\n", buttonsWhileRunning ? "yes" : "no");
+    Reportf("detail box grew while the files phase ran: %s\n", boxLengths >= 2 ? "yes" : "no");
     return 1;
 }
 
