@@ -605,11 +605,12 @@ static int Drive(const char* exePath, int answerDelayMs)
     // the running phase for its picture. The worker answers only when it
     // pumps messages, so each answer's wait is how long the dialog could
     // not react; the picture tells when the phase has changed. While a
-    // phase works, the worker pumps every few tens of milliseconds, so the
-    // answers that had to wait follow each other closely; once it waits out
-    // the phase's minimum time it pumps without pause. The work ends with
-    // the last waited-for answer of that chain (a stray late answer during
-    // the wait, from a busy machine, stands apart from it).
+    // phase works, the worker pumps every few tens of milliseconds (or, if
+    // it does not, answers once at the end of the work), so each probe sent
+    // then waits; once it waits out the phase's minimum time it pumps
+    // without pause. The work ends with the last waited-for answer to a
+    // probe sent while that chain lasted (a stray late answer during the
+    // wait, from a busy machine, stands apart from it).
     static const int kIndicators[3] = { kIdPhaseFiles, kIdPhaseFiles + 1, kIdPhaseFiles + 2 };
     const double kWaitedMs = 15.0, kChainGapMs = 100.0;
     double start[4], workEnd[3];
@@ -629,7 +630,7 @@ static int Drive(const char* exePath, int answerDelayMs)
         double reply = NowMs();
         if (reply - sent > longestWait)
             longestWait = reply - sent;
-        if (reply - sent > kWaitedMs && reply - lastWaited <= kChainGapMs)
+        if (reply - sent > kWaitedMs && sent - lastWaited <= kChainGapMs)
             lastWaited = reply;
         if (phase == 3)
             continue;
