@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/common.h"
 #include "info/info.h"
 #include "test_support.h"
 
@@ -379,4 +380,20 @@ TEST(InfoFileAgainstProfile, FileOfSeveralMegabytes)
     // Every entry through the structure; the list by look-ups only in part,
     // as each look-up makes the profile functions search the whole file.
     CompareFile(dir + "large.ini", text, r, 300);
+}
+
+// The one text the two read differently on purpose: UTF-16, which the
+// profile functions of the NT family decode and the uninstaller (like the
+// 9x family, and twpack check) does not read at all.
+TEST(InfoFileAgainstProfile, Utf16TextIsNotRead)
+{
+    std::string dir = MakeSandboxDir("profile-utf16");
+    WriteSettled(dir + "utf16.ini", Bytes("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0"));
+    char value[16] = "";
+    GetPrivateProfileStringA("S", "k", "", value, COUNTOF(value), (dir + "utf16.ini").c_str());
+    ASSERT_STREQ("v", value) << "the profile functions here do not read UTF-16";
+    InfoFile info;
+    LoadInfoFile((dir + "utf16.ini").c_str(), &info);
+    EXPECT_EQ(INFO_EMPTY, ReadInfoString(&info, "S", "k", value, COUNTOF(value)));
+    FreeInfoFile(&info);
 }

@@ -2,6 +2,16 @@
 // the section and key that the Windows profile functions find, without
 // going through the text again. Portable: no Windows headers, so the vendor
 // tool builds it natively and checks exactly what the uninstaller reads.
+//
+// Where its answers are not the profile functions' (they read the text as
+// Unicode): a text with a UTF-16 mark has no sections here (the 9x family
+// cannot read it either); and names are compared as bytes, so a name that
+// holds a byte standing for no character of the code page, a character
+// with two codes, or (after a UTF-8 mark) any non-ASCII character may match
+// differently. The uninstaller's own names are ASCII. Values are given as
+// bytes of the text; info/infofile.cpp converts them as the profile
+// functions do (after a UTF-8 mark, invalid UTF-8 in a value's last bytes
+// may convert differently: the profile functions see what follows).
 #pragma once
 
 #include <stddef.h>
