@@ -26,10 +26,13 @@ extern RECT g_collapsedClientRect;
 // Dialog procedure of dialog IDD_PROGRESS.
 INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Appends the line "<prefix> <item> <status>\r\n" to the detail log and
+// Appends the line "<prefix> <item> <status>
+" to the detail log and
 // writes it to the log file. The detail box shows exactly the log text
-// whenever the dialog handles messages. Never shows a message; a line that
-// cannot be stored is dropped from the box (the log file still has it).
+// whenever the dialog handles messages between phases and in the finished
+// state, and is at most a batch behind while a phase works
+// (UpdateDetailBoxInBatches). Never shows a message; a line that cannot be
+// stored is dropped from the box (the log file still has it).
 void AppendDetailLog(const char* prefix, const char* item, const char* status);
 
 // The whole detail log text ("" before the first line).
@@ -38,7 +41,7 @@ const char* GetDetailLogText();
 // Brings the detail box of the dialog hDlg (NULL: none) up to date with the
 // log text when lines were added since the last update or the box is not
 // the one last filled (a dialog created later). Called before messages are
-// handled, so that the box shows the whole log whenever anyone can look.
+// handled.
 void UpdateDetailBox(HWND hDlg);
 
 // The same while a phase works, but only once a batch of lines has come
