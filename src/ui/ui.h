@@ -45,7 +45,7 @@ const char* GetDetailLogText();
 void UpdateDetailBox(HWND hDlg);
 
 // The same while a phase works, but only once a batch of lines has come
-// (16 KB, or a quarter of a second's worth): the box may then be that much
+// (8 KB, or a quarter of a second's worth): the box may then be that much
 // behind the log.
 void UpdateDetailBoxInBatches(HWND hDlg);
 

@@ -630,6 +630,8 @@ static int Drive(const char* exePath, int answerDelayMs)
         double reply = NowMs();
         if (reply - sent > longestWait)
             longestWait = reply - sent;
+        if (reply - sent > 60.0 && getenv("TWBENCH_TRACE") != NULL)
+            fprintf(stderr, "phase %d: waited %.1f ms at %.1f\n", phase, reply - sent, sent - t0);
         if (reply - sent > kWaitedMs && sent - lastWaited <= kChainGapMs)
             lastWaited = reply;
         if (phase == 3)
