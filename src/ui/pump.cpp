@@ -5,8 +5,8 @@
 #include "ui/ui.h"
 
 // Pumping while a phase works: often enough that the window never looks
-// frozen (a message waits at most this long plus one item and one update of
-// the detail box), seldom enough that the pumps cost little.
+// frozen (a message waits at most this long, or one update of the detail
+// box, and one item), seldom enough that the pumps cost little.
 static const DWORD kPumpIntervalMs = 40;
 
 static DWORD s_lastPumpTick = 0;
@@ -40,8 +40,9 @@ void PumpMessagesWhenDue(HWND hDlg)
     // Unsigned, so that a wrap of the tick count does no harm.
     if (GetTickCount() - s_lastPumpTick < kPumpIntervalMs)
         return;
-    UpdateDetailBoxInBatches(hDlg);
     DispatchWaitingMessages(hDlg);
+    if (UpdateDetailBoxInBatches(hDlg))
+        DispatchWaitingMessages(hDlg);
 }
 
 void RunDialogMessageLoop()

@@ -45,9 +45,9 @@ const char* GetDetailLogText();
 void UpdateDetailBox(HWND hDlg);
 
 // The same while a phase works, but only once a batch of lines has come
-// (8 KB, or a quarter of a second's worth): the box may then be that much
-// behind the log.
-void UpdateDetailBoxInBatches(HWND hDlg);
+// (32 KB, or a quarter of a second's worth): the box may then be that much
+// behind the log. Non-zero when it updated the box.
+int UpdateDetailBoxInBatches(HWND hDlg);
 
 // Brings the detail box of hDlg up to date, then dispatches every waiting
 // message of the thread without blocking. A retrieved WM_QUIT is posted
@@ -55,9 +55,11 @@ void UpdateDetailBoxInBatches(HWND hDlg);
 void PumpMessages(HWND hDlg);
 
 // While a phase works: when some tens of milliseconds have passed since the
-// last pump, dispatches the waiting messages (the detail box updated in
-// batches), so that the dialog paints, answers and refuses to close as it
-// does between phases. Cheap to call after every item.
+// last pump, dispatches the waiting messages, and again after the detail
+// box took a batch of lines (so a message waits for the pump interval or
+// for one batch, not for both), so that the dialog paints, answers and
+// refuses to close as it does between phases. Cheap to call after every
+// item.
 void PumpMessagesWhenDue(HWND hDlg);
 
 // Runs the blocking message loop of the modeless progress dialog until
