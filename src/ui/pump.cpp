@@ -7,7 +7,7 @@
 // Pumping while a phase works: often enough that the window never looks
 // frozen (a message waits at most this long, or one update of the detail
 // box, and one item), seldom enough that the pumps cost little.
-static const DWORD kPumpIntervalMs = 40;
+static const DWORD kPumpIntervalMs = 25;
 
 static DWORD s_lastPumpTick = 0;
 
