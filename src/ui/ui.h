@@ -26,8 +26,7 @@ extern RECT g_collapsedClientRect;
 // Dialog procedure of dialog IDD_PROGRESS.
 INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Appends the line "<prefix> <item> <status>
-" to the detail log and
+// Appends the line "<prefix> <item> <status>\r\n" to the detail log and
 // writes it to the log file. The detail box shows exactly the log text
 // whenever the dialog handles messages between phases and in the finished
 // state, and is at most a batch behind while a phase works
