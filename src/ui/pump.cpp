@@ -37,6 +37,9 @@ void PumpMessages(HWND hDlg)
 
 void PumpMessagesWhenDue(HWND hDlg)
 {
+    // A quiet run has no window to keep answering.
+    if (hDlg == NULL)
+        return;
     // Unsigned, so that a wrap of the tick count does no harm.
     if (GetTickCount() - s_lastPumpTick < kPumpIntervalMs)
         return;
