@@ -26,20 +26,41 @@ static const char* FindLastDot(const char* path)
     return dot;
 }
 
-// Deletes the side file whose name is the listed path with its four-byte
-// extension replaced by sideExtension, when it exists, and logs it.
-static void DeleteSideFile(const char* path, size_t cchPath, const char* sideExtension)
+int ListSideFileExtensions(const char* path, const char* extensions[2])
 {
-    char sideName[MAX_PATH];
+    const char* dot = FindLastDot(path);
+    if (dot == NULL)
+        return 0;
+    if (lstrcmpiA(dot, ".hlp") == 0) {
+        extensions[0] = ".gid";
+        extensions[1] = ".fts";
+        return 2;
+    }
+    if (lstrcmpiA(dot, ".exe") == 0 || lstrcmpiA(dot, ".com") == 0) {
+        extensions[0] = ".pif";
+        return 1;
+    }
+    return 0;
+}
+
+int ComposeSideFileName(const char* path, const char* sideExtension, char* sideName, size_t cchSideName)
+{
     // The matched extension is ".xxx", four single-byte characters, so the
     // cut leaves whole characters; the new name is as long as the old one.
-    if (cchPath < 4 || cchPath - 4 + lstrlenA(sideExtension) >= COUNTOF(sideName))
-        return;
+    size_t cchPath = lstrlenA(path);
+    if (cchPath < 4 || cchPath - 4 + lstrlenA(sideExtension) >= cchSideName)
+        return 0;
     CopyMemory(sideName, path, cchPath - 4);
     sideName[cchPath - 4] = '\0';
-    if (!AppendText(sideName, COUNTOF(sideName), sideExtension))
-        return;
+    return AppendText(sideName, cchSideName, sideExtension);
+}
 
+// Deletes the side file with the given extension when it exists, and logs it.
+static void DeleteSideFile(const char* path, const char* sideExtension)
+{
+    char sideName[MAX_PATH];
+    if (!ComposeSideFileName(path, sideExtension, sideName, COUNTOF(sideName)))
+        return;
     if (!IsExistingFile(sideName))
         return;
     // The same operation, so a read-only side file goes too; a side file's
@@ -60,15 +81,10 @@ int DeleteListedFile(const char* path)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(path, attributes ^ FILE_ATTRIBUTE_READONLY);
 
-    const char* dot = FindLastDot(path);
-    if (dot != NULL) {
-        if (lstrcmpiA(dot, ".hlp") == 0) {
-            DeleteSideFile(path, cchPath, ".gid");
-            DeleteSideFile(path, cchPath, ".fts");
-        }
-        if (lstrcmpiA(dot, ".exe") == 0 || lstrcmpiA(dot, ".com") == 0)
-            DeleteSideFile(path, cchPath, ".pif");
-    }
+    const char* extensions[2];
+    int count = ListSideFileExtensions(path, extensions);
+    for (int i = 0; i < count; ++i)
+        DeleteSideFile(path, extensions[i]);
 
     return DeleteFileA(path) != 0;
 }

@@ -96,10 +96,7 @@ static void TakeStartupTitle(char* title, size_t cchTitle)
     TakeTitle(value, title, cchTitle);
 }
 
-// The Programs folder (commonGroup 0: the user's, otherwise the all-users
-// one) as the shell names it, into folder (MAX_PATH bytes). Non-zero on
-// success.
-static int TakeProgramsFolder(int commonGroup, char* folder)
+int TakeProgramsFolder(int commonGroup, char* folder)
 {
     int csidl = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
     TaskMemGuard<ITEMIDLIST> idList;
@@ -144,7 +141,7 @@ static int IsProtectedGroup(const char* groupPath)
     return 0;
 }
 
-int RemoveProgramGroup(int commonGroup, const char* groupName)
+GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* folderPath, size_t cchFolderPath)
 {
     // The group is named by its full path, so that "." and ".." steps,
     // forward slashes and trailing backslashes cannot hide a protected
@@ -154,18 +151,25 @@ int RemoveProgramGroup(int commonGroup, const char* groupName)
     char programs[MAX_PATH];
     char groupPath[MAX_PATH];
     if (!TakeProgramsFolder(commonGroup, programs) ||
-        !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath))) {
-        SetLastError(ERROR_INVALID_NAME);
-        return 0;
-    }
+        !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath)))
+        return GROUP_REFUSED;
     StripTrailingBackslashes(programs);
-    if (!IsBelowFolder(groupPath, programs)) {
+    if (!IsBelowFolder(groupPath, programs) || !CopyText(folderPath, cchFolderPath, groupPath))
+        return GROUP_REFUSED;
+    // A protected group stays and counts as removed.
+    return IsProtectedGroup(groupPath) ? GROUP_PROTECTED : GROUP_FOLDER;
+}
+
+int RemoveProgramGroup(int commonGroup, const char* groupName)
+{
+    char groupPath[MAX_PATH];
+    switch (ResolveProgramGroup(commonGroup, groupName, groupPath, COUNTOF(groupPath))) {
+    case GROUP_FOLDER:
+        return RemoveDirectoryA(groupPath) != 0;
+    case GROUP_PROTECTED:
+        return 1;
+    default:
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-
-    // A protected group stays and counts as removed.
-    if (IsProtectedGroup(groupPath))
-        return 1;
-    return RemoveDirectoryA(groupPath) != 0;
 }

@@ -9,11 +9,27 @@
 // information file at infoPath (the text after "/u").
 void WorkerStage(const char* infoPath);
 
+// Reads the DisplayName of an opened installed-programs entry into
+// displayName (cchDisplayName bytes). A name longer than the buffer is cut
+// at a character boundary; a missing or non-text value gives an empty name.
+void ReadDisplayName(HKEY hEntry, char* displayName, size_t cchDisplayName);
+
 // Deletes one listed file (read-only attribute cleared first) together with
 // its help-index (.gid, .fts) or program-information (.pif) side files,
 // logging each side file that existed. Non-zero when the listed file itself
 // was deleted. A path of MAX_PATH characters or more is refused untouched.
 int DeleteListedFile(const char* path);
+
+// The side files that go with a listed file, in the order they are
+// deleted: ".gid" and ".fts" beside a help file (".hlp"), ".pif" beside a
+// program (".exe", ".com"), the extension found by the path's last dot.
+// Stores the side extensions in extensions and returns how many (0 to 2).
+int ListSideFileExtensions(const char* path, const char* extensions[2]);
+
+// Writes the name of a side file into sideName (cchSideName bytes): the
+// listed path without its four-byte extension, then sideExtension.
+// Non-zero when it fits.
+int ComposeSideFileName(const char* path, const char* sideExtension, char* sideName, size_t cchSideName);
 
 // True when path names an existing file system object that is not a
 // directory.
@@ -30,6 +46,19 @@ int RemoveListedDirectory(const char* path);
 // only when the group is not there; a refused group leaves
 // ERROR_INVALID_NAME.
 int RemoveProgramGroup(int commonGroup, const char* groupName);
+
+// The Programs folder (commonGroup 0: the user's, otherwise the all-users
+// one) as the shell names it, into folder (MAX_PATH bytes). Non-zero on
+// success.
+int TakeProgramsFolder(int commonGroup, char* folder);
+
+// What RemoveProgramGroup makes of a group, without touching it: refused
+// (no Programs folder, not below it, too long), protected (a Startup
+// title: left in place and reported as removed) or a folder that is
+// removed when empty. For the last two, folderPath (cchFolderPath bytes)
+// receives the folder's full path.
+enum GroupVerdict { GROUP_REFUSED = 0, GROUP_PROTECTED, GROUP_FOLDER };
+GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* folderPath, size_t cchFolderPath);
 
 // Deletes a registry key tree below root: keyPath itself, or, when
 // subkeyName is not NULL, only that subkey of keyPath. Non-zero when the
