@@ -47,8 +47,7 @@ static int IsLeadByteOfAnsiCodePage(unsigned char c)
     return IsDBCSLeadByte(c) != 0;
 }
 
-// Non-zero when the key root\keyPath (\subkeyName) may be deleted as a tree.
-static int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
+int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
 {
     KeyRoot keyRoot;
     if (root == HKEY_CURRENT_USER)

@@ -70,6 +70,10 @@ GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* f
 // come.
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 
+// Non-zero when DeleteRegistryTree may delete the key root\keyPath
+// (\subkeyName) as a tree; 0 for the paths it refuses untouched.
+int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName);
+
 // The call that deletes one (subkey-free) registry key during
 // DeleteRegistryTree. Defined in remove_regtree.cpp as RegDeleteKeyA and
 // never changed by the product; tests replace it to produce a key that
