@@ -9,52 +9,19 @@
 
 #include "info_check.h"
 #include "ini_reader.h"
+#include "init.h"
 #include "pack.h"
+#include "plan.h"
 
 namespace {
 
-const char kUsage[] =
+const std::string kUsage = std::string(
     "usage: twpack build <twuninst.exe> <info.ini> -o <out.exe> [--replace]\n"
     "                    [--force] [--installed-as <path>]\n"
     "       twpack extract <uninstaller.exe> [-o <info.ini>]\n"
-    "       twpack check <info.ini | uninstaller.exe> [--json]\n"
+    "       twpack check <info.ini | uninstaller.exe> [--json]\n") + kInitUsage +
+    "       twpack plan <uninstaller.exe | info.ini> [--json]     (twpack.exe only)\n"
     "       twpack --help\n";
-
-bool ReadWholeFile(const std::string& path, std::string* data, std::string* problem)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *problem = strerror(errno);
-        return false;
-    }
-    data->clear();
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        data->append(chunk, n);
-    bool ok = !ferror(f);
-    if (!ok)
-        *problem = strerror(errno);
-    fclose(f);
-    return ok;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& data, std::string* problem)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        *problem = strerror(errno);
-        return false;
-    }
-    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
-    if (!ok)
-        *problem = strerror(errno);
-    if (fclose(f) != 0 && ok) {
-        *problem = strerror(errno);
-        ok = false;
-    }
-    return ok;
-}
 
 struct Arguments {
     std::vector<std::string> files;
@@ -282,6 +249,61 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 }  // namespace
 
+const char kPlanHelp[] =
+    "  plan      Show what an uninstaller would do on this machine, section by\n"
+    "            section, without changing anything: each file (deleted, missing,\n"
+    "            read-only, with its side files), each directory (removed, or\n"
+    "            staying because it still holds files that are not listed), each\n"
+    "            program group, each registry tree (with its keys and values) and\n"
+    "            the installed-programs entry. Run it with twpack.exe on the\n"
+    "            machine in question, on the installed uninstaller or a file.\n"
+    "              --json        the plan as JSON, for scripts\n";
+
+#ifndef _WIN32
+int RunPlan(const std::vector<std::string>&, std::ostream&, std::ostream& err)
+{
+    err << "twpack plan: the plan is made by looking at the Windows machine that the uninstaller would run\n"
+           "on; run twpack.exe there (or under Wine).\n";
+    return TWPACK_FAILED;
+}
+#endif
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* problem)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        *problem = strerror(errno);
+        return false;
+    }
+    data->clear();
+    char chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        data->append(chunk, n);
+    bool ok = !ferror(f);
+    if (!ok)
+        *problem = strerror(errno);
+    fclose(f);
+    return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data, std::string* problem)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        *problem = strerror(errno);
+        return false;
+    }
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    if (!ok)
+        *problem = strerror(errno);
+    if (fclose(f) != 0 && ok) {
+        *problem = strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
 std::string TwpackHelp()
 {
     return
@@ -293,7 +315,7 @@ std::string TwpackHelp()
         "uninstaller, and checks it for mistakes that would otherwise show only when a\n"
         "user uninstalls.\n"
         "\n"
-        + std::string(kUsage) +
+        + kUsage +
         "\n"
         "Commands:\n"
         "  build     Write <out.exe>: twuninst.exe with <info.ini> attached. The file is\n"
@@ -311,6 +333,7 @@ std::string TwpackHelp()
         "            uninstaller. Each finding names the line, section and key, says\n"
         "            error or warning, and explains what the uninstaller would do.\n"
         "              --json        the findings as JSON, for build pipelines\n"
+        + kInitHelp + kPlanHelp +
         "\n"
         "Exit status: 0 done (check: no errors, maybe warnings); 1 the check found\n"
         "errors or build refused its input; 2 wrong command line, or a file could not\n"
@@ -368,6 +391,10 @@ int RunTwpack(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return RunExtract(args, out, err);
     if (command == "check")
         return RunCheck(args, out, err);
+    if (command == "init")
+        return RunInit(args, out, err);
+    if (command == "plan")
+        return RunPlan(args, out, err);
     err << "twpack: unknown command '" << command << "'.\n" << kUsage
         << "Run 'twpack --help' for what the commands do.\n";
     return TWPACK_FAILED;

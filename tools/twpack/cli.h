@@ -20,3 +20,7 @@ int RunTwpack(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
 // The text that --help prints.
 std::string TwpackHelp();
+
+// Whole-file reads and writes; on failure *problem says why.
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* problem);
+bool WriteWholeFile(const std::string& path, const std::string& data, std::string* problem);

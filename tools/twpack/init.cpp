@@ -1,0 +1,549 @@
+// twpack init: the information file of a staged installation. Files are
+// listed as they will be installed; directories after everything inside
+// them, the installation folder last; registry exports are reduced to the
+// topmost keys that are the program's own. Names are converted into the
+// target code page and refused, by name, when that code page cannot hold
+// them or the uninstaller could not read them whole. What is written is
+// checked like any information file before it is written.
+
+#include "init.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "cli.h"
+#include "codepage.h"
+#include "info/protected_keys.h"
+#include "info_check.h"
+#include "reg_export.h"
+
+namespace fs = std::filesystem;
+
+const char kInitUsage[] =
+    "       twpack init --dir <folder> --as <installed path> [--dir ... --as ...]\n"
+    "                   [--group <name>]... [--common-group] [--reg <file.reg>]...\n"
+    "                   [--key <UninstallKey>] [--codepage 1252|932] [-o <info.ini>]\n";
+
+const char kInitHelp[] =
+    "  init      Write the information file of a staged installation.\n"
+    "              --dir <folder>    the files as they will be installed, and\n"
+    "              --as <path>       the folder they are installed to, such as\n"
+    "                                \"C:\\Program Files\\Sample App\" (pairs, repeatable)\n"
+    "              --group <name>    a Start-menu program group (repeatable)\n"
+    "              --common-group    the groups are in the all-users Start menu\n"
+    "              --reg <file.reg>  a registry export of the keys the installer\n"
+    "                                creates (repeatable); each tree is listed by its\n"
+    "                                topmost key that is not shared with others\n"
+    "              --key <name>      the installed-programs entry (UninstallKey);\n"
+    "                                taken from the export when it holds exactly one\n"
+    "              --codepage <cp>   1252 (Western) or 932 (Japanese): the code page\n"
+    "                                of the systems you ship to\n"
+    "              -o <info.ini>     where to write it (else standard output)\n"
+    "            Side files that the uninstaller deletes with their file (.pif\n"
+    "            beside a program, .gid and .fts beside a help file) are not listed.\n";
+
+namespace {
+
+const size_t kMaxValue = 259;      // a list value fills a path buffer
+const size_t kMaxUninstallKey = 207;
+const char kUninstallPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kWow6432Path[] = "SOFTWARE\\Wow6432Node\\";
+const char* const kRootNames[] = { "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE",
+                                   "HKEY_USERS" };
+const char* const kRootShortNames[] = { "HKCU", "HKCR", "HKLM", "HKU" };
+const char* const kRegistrySections[] = { "Registry_CURRENT_USER", "Registry_CLASSES_ROOT",
+                                          "Registry_LOCAL_MACHINE", "Registry_USERS" };
+
+struct Options {
+    std::vector<std::string> dirs, installedAs, groups, regFiles;   // UTF-8
+    std::string key;
+    bool haveKey = false;
+    bool commonGroup = false;
+    int codePage = 1252;
+    std::string output;
+    bool haveOutput = false;
+};
+
+// A registry tree to list: below root, in UTF-8 and in the code page.
+struct KeyTree {
+    std::string utf8;
+    std::string text;
+};
+
+struct Generated {
+    std::vector<std::string> files;      // entries in the code page, in list order
+    size_t fileCount = 0, directoryCount = 0;
+    std::vector<std::string> groups;
+    std::vector<KeyTree> trees[4];
+    std::string key;
+    std::vector<std::string> refusals;   // each names what was refused and why
+    std::vector<std::string> notes;      // what was left out on purpose
+};
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+
+std::string LowerAscii(std::string s)
+{
+    for (char& c : s)
+        c = LowerAscii(c);
+    return s;
+}
+
+bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix)
+{
+    return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == LowerAscii(prefix);
+}
+
+// Converts a name for the information file, or records why it cannot be.
+bool ToEntry(const std::string& utf8, const char* what, const Options& o, Generated* g, std::string* entry)
+{
+    if (!Utf8ToCodePage(utf8, o.codePage, entry)) {
+        g->refusals.push_back("The " + std::string(what) + " '" + EscapedBytes(utf8) + "' cannot be written in "
+                              "code page " + std::to_string(o.codePage) + ": it holds a character that the "
+                              "code page does not have" + (o.codePage == 1252 ? " (Japanese names need "
+                              "--codepage 932)." : ", or is no valid UTF-8."));
+        return false;
+    }
+    if (entry->size() > kMaxValue) {
+        g->refusals.push_back("The " + std::string(what) + " '" + utf8 + "' is " + std::to_string(entry->size()) +
+                              " bytes long in code page " + std::to_string(o.codePage) + "; the uninstaller "
+                              "reads at most " + std::to_string(kMaxValue) + ", so it could not remove it.");
+        return false;
+    }
+    return true;
+}
+
+// True when a file or folder name can exist on Windows.
+bool IsWindowsName(const std::string& name)
+{
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
+        return false;
+    for (unsigned char c : name)
+        if (c < 0x20 || std::string("<>:\"/\\|?*").find((char)c) != std::string::npos)
+            return false;
+    return true;
+}
+
+// True for a side file that the uninstaller deletes together with a listed
+// file of the same folder and stem (a program's .pif, a help file's .gid and
+// .fts); *owner is that file's name. names are the folder's files.
+bool IsSideFileOf(const std::string& name, const std::vector<std::string>& names, std::string* owner)
+{
+    std::string lower = LowerAscii(name);
+    if (lower.size() < 5)
+        return false;
+    std::string stem = lower.substr(0, lower.size() - 4), ext = lower.substr(lower.size() - 4);
+    std::vector<std::string> owners;
+    if (ext == ".pif")
+        owners = { stem + ".exe", stem + ".com" };
+    else if (ext == ".gid" || ext == ".fts")
+        owners = { stem + ".hlp" };
+    for (const std::string& candidate : owners) {
+        for (const std::string& n : names) {
+            if (LowerAscii(n) == candidate) {
+                *owner = n;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Lists one folder of the staged tree below `installed` (UTF-8, no trailing
+// backslash): its files, then each subfolder in full, then the folder.
+void AddFolder(const fs::path& folder, const std::string& installed, const Options& o, Generated* g)
+{
+    std::vector<std::pair<std::string, bool>> children;   // name, is a folder
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().u8string();
+        fs::file_status status = it->status(ec);
+        if (ec)
+            break;
+        if (fs::is_symlink(it->symlink_status(ec)) && fs::is_directory(status)) {
+            g->refusals.push_back("'" + it->path().u8string() + "' is a link to a folder; stage the folder "
+                                  "itself so that its files can be listed.");
+            continue;
+        }
+        if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
+            g->refusals.push_back("'" + it->path().u8string() + "' is neither a file nor a folder.");
+            continue;
+        }
+        children.emplace_back(name, fs::is_directory(status));
+    }
+    if (ec) {
+        g->refusals.push_back("The folder '" + folder.u8string() + "' cannot be read: " + ec.message() + ".");
+        return;
+    }
+    std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) {
+        std::string la = LowerAscii(a.first), lb = LowerAscii(b.first);
+        return la != lb ? la < lb : a.first < b.first;
+    });
+    std::vector<std::string> fileNames;
+    for (const auto& child : children)
+        if (!child.second)
+            fileNames.push_back(child.first);
+
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& child : children) {
+            if (child.second != (pass == 1))
+                continue;
+            std::string path = installed + "\\" + child.first;
+            if (!IsWindowsName(child.first)) {
+                g->refusals.push_back("'" + EscapedBytes(path) + "' is no valid Windows file name (it holds one of "
+                                      "< > : \" / \\ | ? * or a control character, or ends in a dot or a blank).");
+                continue;
+            }
+            if (child.second) {
+                AddFolder(folder / fs::u8path(child.first), path, o, g);
+                continue;
+            }
+            std::string owner;
+            if (IsSideFileOf(child.first, fileNames, &owner)) {
+                g->notes.push_back(path + " (deleted with " + owner + ")");
+                continue;
+            }
+            std::string entry;
+            if (ToEntry(path, "path", o, g, &entry)) {
+                g->files.push_back(entry);
+                ++g->fileCount;
+            }
+        }
+    }
+    std::string entry;
+    if (ToEntry(installed + "\\", "path", o, g, &entry)) {
+        g->files.push_back(entry);
+        ++g->directoryCount;
+    }
+}
+
+void AddInstalledTree(const std::string& dir, std::string installed, const Options& o, Generated* g)
+{
+    std::replace(installed.begin(), installed.end(), '/', '\\');
+    while (installed.size() > 1 && installed.back() == '\\')
+        installed.pop_back();
+    bool drive = installed.size() >= 3 && ((installed[0] | 0x20) >= 'a' && (installed[0] | 0x20) <= 'z') &&
+                 installed[1] == ':' && installed[2] == '\\';
+    bool unc = installed.size() >= 3 && installed.compare(0, 2, "\\\\") == 0 && installed[2] != '\\';
+    if (!drive && !unc) {
+        g->refusals.push_back("--as '" + installed + "' is not a full Windows path; give the folder the files are "
+                              "installed to, such as \"C:\\Program Files\\Sample App\".");
+        return;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(fs::u8path(dir), ec)) {
+        g->refusals.push_back("--dir '" + dir + "' is not a folder.");
+        return;
+    }
+    AddFolder(fs::u8path(dir), installed, o, g);
+}
+
+void AddGroups(const Options& o, Generated* g)
+{
+    std::vector<std::string> names;
+    for (std::string name : o.groups) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+        bool valid = !name.empty() && name[0] != '\\' && name.back() != '\\' && name.find(':') == std::string::npos;
+        for (size_t start = 0; valid && start <= name.size();) {
+            size_t cut = name.find('\\', start);
+            std::string part = name.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+            valid = IsWindowsName(part);
+            start = cut == std::string::npos ? name.size() + 1 : cut + 1;
+        }
+        if (!valid) {
+            g->refusals.push_back("The group '" + EscapedBytes(name) + "' is no folder name inside the Programs "
+                                  "folder; give names such as \"Sample App\" or \"Sample Vendor\\Sample App\".");
+            continue;
+        }
+        bool seen = false;
+        for (const std::string& n : names)
+            seen = seen || LowerAscii(n) == LowerAscii(name);
+        if (!seen)
+            names.push_back(name);
+    }
+    // Groups, too, go only when empty and in list order: inner ones first.
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+    });
+    for (const std::string& name : names) {
+        std::string entry;
+        if (ToEntry(name, "group", o, g, &entry))
+            g->groups.push_back(entry);
+    }
+}
+
+int RootIndex(const std::string& name)
+{
+    for (int i = 0; i < 4; ++i)
+        if (LowerAscii(name) == LowerAscii(kRootNames[i]) || LowerAscii(name) == LowerAscii(kRootShortNames[i]))
+            return i;
+    return -1;
+}
+
+void AddNote(Generated* g, const std::string& note)
+{
+    if (std::find(g->notes.begin(), g->notes.end(), note) == g->notes.end())
+        g->notes.push_back(note);
+}
+
+// Reduces the keys of the exports to the topmost trees that are the
+// program's own; finds the installed-programs entry on the way.
+bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
+{
+    std::vector<KeyTree> candidates[4];
+    std::vector<std::string> entries;   // installed-programs entries in the exports
+    for (const std::string& file : o.regFiles) {
+        std::string bytes, problem;
+        std::vector<RegExportKey> keys;
+        if (!ReadWholeFile(file, &bytes, &problem)) {
+            err << "twpack init: cannot read the registry export '" << file << "': " << problem << ".\n";
+            return false;
+        }
+        if (!ReadRegExport(bytes, o.codePage, &keys, &problem)) {
+            err << "twpack init: '" << file << "' is no registry export that twpack can read: " << problem << ".\n";
+            return false;
+        }
+        for (const RegExportKey& k : keys) {
+            int root = RootIndex(k.root);
+            std::string where = file + ":" + std::to_string(k.line) + ": ";
+            if (root < 0) {
+                g->refusals.push_back(where + "the key " + k.root + "\\" + k.path + " lies below a root the "
+                                      "uninstaller does not remove keys from (only HKEY_CURRENT_USER, "
+                                      "HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE and HKEY_USERS).");
+                continue;
+            }
+            std::string path = k.path;
+            while (!path.empty() && path.back() == '\\')
+                path.pop_back();
+            // A 32-bit installer's keys as a 64-bit system exports them: the
+            // uninstaller, a 32-bit program, finds them without Wow6432Node.
+            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(path, kWow6432Path))
+                path = "SOFTWARE\\" + path.substr(sizeof kWow6432Path - 1);
+            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(path, kUninstallPath)) {
+                std::string entry = path.substr(sizeof kUninstallPath - 1);
+                entry = entry.substr(0, entry.find('\\'));
+                bool known = false;
+                for (const std::string& e : entries)
+                    known = known || LowerAscii(e) == LowerAscii(entry);
+                if (!known)
+                    entries.push_back(entry);
+            }
+            std::string text;
+            if (!ToEntry(path, "registry key", o, g, &text))
+                continue;
+            KeyPathVerdict verdict =
+                ClassifyKeyPath((KeyRoot)root, text.c_str(), o.codePage == 932 ? IsShiftJisLeadByte : nullptr);
+            if (verdict == KEY_PATH_MALFORMED) {
+                g->refusals.push_back(where + "the key path '" + path + "' has an empty, '.' or '..' part; the "
+                                      "uninstaller refuses to delete such a path.");
+            } else if (verdict != KEY_PATH_DELETABLE) {
+                AddNote(g, std::string(kRootNames[root]) + (path.empty() ? "" : "\\" + path) +
+                               (verdict == KEY_PATH_WHOLE_HIVE ? " (a user's whole registry)" : " (shared)"));
+            } else {
+                bool seen = false;
+                for (const KeyTree& t : candidates[root])
+                    seen = seen || LowerAscii(t.utf8) == LowerAscii(path);
+                if (!seen)
+                    candidates[root].push_back(KeyTree{ path, text });
+            }
+        }
+    }
+
+    if (o.haveKey) {
+        g->key = o.key;
+        for (const std::string& e : entries) {
+            if (LowerAscii(e) != LowerAscii(o.key))
+                g->refusals.push_back("The exports create the installed-programs entry '" + e + "', but --key names '" +
+                                      o.key + "'; the uninstaller removes only the entry that UninstallKey names.");
+        }
+    } else if (entries.size() == 1) {
+        g->key = entries[0];
+        AddNote(g, "UninstallKey " + g->key + " (the installed-programs entry of the export)");
+    } else {
+        g->refusals.push_back(entries.empty()
+            ? "Say which installed-programs entry the uninstaller removes: --key <UninstallKey>."
+            : "The exports hold " + std::to_string(entries.size()) + " installed-programs entries; say which one "
+              "belongs to this program with --key <UninstallKey>.");
+        return true;
+    }
+    for (int root = 0; root < 4; ++root) {
+        for (const KeyTree& t : candidates[root]) {
+            // The uninstaller removes its own entry by itself, at the very end.
+            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(t.utf8, kUninstallPath)) {
+                AddNote(g, "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallPath) + g->key +
+                               " (removed by the uninstaller itself at the end)");
+                continue;
+            }
+            bool inside = false;
+            for (const KeyTree& outer : candidates[root])
+                inside = inside || StartsWithIgnoringCase(t.utf8, outer.utf8 + "\\");
+            if (!inside)
+                g->trees[root].push_back(t);
+        }
+    }
+    return true;
+}
+
+bool ParseInitArguments(const std::vector<std::string>& args, Options* o, std::ostream& err)
+{
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool takesValue = a == "--dir" || a == "--as" || a == "--group" || a == "--reg" || a == "--key" ||
+                          a == "--codepage" || a == "-o" || a == "--output";
+        if (takesValue && i + 1 >= args.size()) {
+            err << "twpack init: '" << a << "' needs a value after it.\n";
+            return false;
+        }
+        if (a == "--common-group") {
+            o->commonGroup = true;
+            continue;
+        }
+        if (!takesValue) {
+            err << "twpack init: unknown " << (a.size() > 1 && a[0] == '-' ? "option" : "word") << " '" << a
+                << "'.\nusage:\n" << kInitUsage;
+            return false;
+        }
+        std::string value = args[++i];
+        if (a == "--dir")
+            o->dirs.push_back(value);
+        else if (a == "--as")
+            o->installedAs.push_back(ArgumentToUtf8(value));
+        else if (a == "--group")
+            o->groups.push_back(ArgumentToUtf8(value));
+        else if (a == "--reg")
+            o->regFiles.push_back(value);
+        else if (a == "--key") {
+            o->key = ArgumentToUtf8(value);
+            o->haveKey = true;
+        } else if (a == "--codepage") {
+            if (value != "1252" && value != "932") {
+                err << "twpack init: --codepage is 1252 (Western) or 932 (Japanese), not '" << value << "'.\n";
+                return false;
+            }
+            o->codePage = std::stoi(value);
+        } else {
+            o->output = value;
+            o->haveOutput = true;
+        }
+    }
+    if (o->dirs.size() != o->installedAs.size()) {
+        err << "twpack init: give each --dir its --as: the folder its files are installed to.\n";
+        return false;
+    }
+    if (o->dirs.empty() && o->regFiles.empty() && o->groups.empty()) {
+        err << "twpack init: nothing to list; give --dir and --as, --group or --reg.\nusage:\n" << kInitUsage;
+        return false;
+    }
+    return true;
+}
+
+// A comment line's text: the name converted when the code page holds it.
+std::string CommentText(const std::string& utf8, int codePage)
+{
+    std::string text;
+    return Utf8ToCodePage(utf8, codePage, &text) ? text : EscapedBytes(utf8);
+}
+
+std::string ComposeText(const Options& o, const Generated& g, const std::string& key)
+{
+    std::string cp = std::to_string(o.codePage);
+    std::string t = "; Uninstall information written by twpack init for code page " + cp + ".\r\n";
+    for (size_t i = 0; i < o.dirs.size(); ++i)
+        t += ";   files: " + CommentText(o.dirs[i], o.codePage) + " as " +
+             CommentText(o.installedAs[i], o.codePage) + "\r\n";
+    for (const std::string& r : o.regFiles)
+        t += ";   registry: " + CommentText(r, o.codePage) + "\r\n";
+    t += "; Write it again with twpack init when the installation changes.\r\n";
+    t += "[Options]\r\nUninstallKey=" + key + "\r\n";
+    if (!g.files.empty()) {
+        t += "\r\n[Files]\r\n";
+        for (size_t i = 0; i < g.files.size(); ++i)
+            t += std::to_string(i) + "=" + g.files[i] + "\r\n";
+    }
+    if (!g.groups.empty()) {
+        t += "\r\n[Group]\r\nCommonGroup=" + std::string(o.commonGroup ? "1" : "0") + "\r\n";
+        for (size_t i = 0; i < g.groups.size(); ++i)
+            t += std::to_string(i) + "=" + g.groups[i] + "\r\n";
+    }
+    for (int root = 0; root < 4; ++root) {
+        if (g.trees[root].empty())
+            continue;
+        t += "\r\n[" + std::string(kRegistrySections[root]) + "]\r\n";
+        for (size_t i = 0; i < g.trees[root].size(); ++i)
+            t += std::to_string(i) + "=" + g.trees[root][i].text + "\r\n";
+    }
+    return t;
+}
+
+std::string Plural(size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+int RunInit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options o;
+    if (!ParseInitArguments(args, &o, err))
+        return TWPACK_FAILED;
+    Generated g;
+    for (size_t i = 0; i < o.dirs.size(); ++i)
+        AddInstalledTree(o.dirs[i], o.installedAs[i], o, &g);
+    AddGroups(o, &g);
+    if (!AddRegistry(o, &g, err))
+        return TWPACK_FAILED;
+    std::string key;
+    if (!g.key.empty() && ToEntry(g.key, "UninstallKey", o, &g, &key) &&
+        (key.size() > kMaxUninstallKey || key.find('\\') != std::string::npos)) {
+        g.refusals.push_back("UninstallKey '" + g.key + "' must be one name of at most " +
+                             std::to_string(kMaxUninstallKey) + " bytes, without a backslash.");
+    }
+    if (!g.refusals.empty()) {
+        for (const std::string& r : g.refusals)
+            err << "twpack init: " << Utf8ForConsole(r) << "\n";
+        err << "twpack init: nothing written (" << Plural(g.refusals.size(), "problem", "problems") << ").\n";
+        return TWPACK_PROBLEMS;
+    }
+
+    std::string text = ComposeText(o, g, key);
+    std::string name = o.haveOutput ? o.output : "<standard output>";
+    std::vector<Finding> findings = CheckInfoText(text);
+    size_t errors = CountFindings(findings, FindingLevel::Error);
+    if (errors > 0) {
+        err << CodePageForConsole(FormatFindingsText(findings, name), o.codePage)
+            << "twpack init: nothing written: the check finds errors in what init would write (above).\n";
+        return TWPACK_PROBLEMS;
+    }
+    std::string problem;
+    if (o.haveOutput) {
+        if (!WriteWholeFile(o.output, text, &problem)) {
+            err << "twpack init: cannot write '" << o.output << "': " << problem << ".\n";
+            return TWPACK_FAILED;
+        }
+    } else {
+        out.write(text.data(), (std::streamsize)text.size());
+    }
+
+    // The report goes beside the information, never into it.
+    std::ostream& report = o.haveOutput ? out : err;
+    size_t trees = 0;
+    for (const std::vector<KeyTree>& t : g.trees)
+        trees += t.size();
+    report << "twpack init: wrote " << name << " (code page " << o.codePage << "): "
+           << Plural(g.fileCount, "file", "files") << ", " << Plural(g.directoryCount, "directory", "directories")
+           << ", " << Plural(g.groups.size(), "program group", "program groups") << ", "
+           << Plural(trees, "registry tree", "registry trees") << ".\n";
+    if (!g.notes.empty()) {
+        report << "  not listed on purpose:\n";
+        for (const std::string& n : g.notes)
+            report << "    " << Utf8ForConsole(n) << "\n";
+    }
+    size_t warnings = CountFindings(findings, FindingLevel::Warning);
+    report << "twpack check: no errors" << (warnings ? ", " + Plural(warnings, "warning", "warnings") + ":" : ".")
+           << "\n";
+    if (warnings)
+        report << CodePageForConsole(FormatFindingsText(findings, name), o.codePage);
+    return TWPACK_OK;
+}

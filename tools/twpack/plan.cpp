@@ -1,0 +1,635 @@
+// twpack plan: follows an uninstallation step by step without taking one.
+// The information is read as the worker reads it, and every decision that
+// the worker makes (which side files go with a file, what a group resolves
+// to and whether it is protected, whether a key tree may be deleted) is
+// made by the worker's own functions. What the removals would find is read
+// from this machine: nothing is deleted, written or created, not even in
+// the registry.
+
+#include "plan.h"
+
+#include <windows.h>
+
+#include <set>
+#include <sstream>
+
+#include "cli.h"
+#include "common/common.h"
+#include "common/guard.h"
+#include "info/info.h"
+#include "ini_reader.h"
+#include "pack.h"
+#include "worker/worker.h"
+
+namespace {
+
+const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const size_t kHeldShown = 3;   // items named when a folder stays
+
+// The information as the worker reads it: list values of at most a path
+// buffer, the single keys with the worker's defaults.
+class PlanInfo {
+public:
+    explicit PlanInfo(const std::string& text) : ini_(ParseIniText(text)) {}
+    std::string Value(const char* section, const std::string& key) const
+    {
+        return ReadIniString(ini_, section, key, "");
+    }
+    int Int(const char* section, const char* key, int defaultValue) const
+    {
+        return (int)ReadIniInt(ini_, section, key, defaultValue);
+    }
+    // Entries 0, 1, ... up to the first empty one.
+    std::vector<std::string> List(const char* section) const
+    {
+        std::vector<std::string> values;
+        for (unsigned n = 0;; ++n) {
+            std::string v = Value(section, std::to_string(n));
+            if (v.empty())
+                return values;
+            values.push_back(v);
+        }
+    }
+
+private:
+    IniText ini_;
+};
+
+// A value the worker holds in a path buffer; a longer one is never used.
+bool FitsPathBuffer(const std::string& value) { return value.size() < TW_CCH_LIST_VALUE; }
+
+struct Item {
+    unsigned entry = 0;
+    std::string name;              // as listed
+    std::string path;              // where it is on this machine (groups, keys: full)
+    std::string state;
+    std::string why;               // for the text form
+    bool readOnly = false;
+    unsigned long keys = 0, values = 0;
+    std::vector<std::string> held;  // what keeps a folder in place
+    size_t heldCount = 0;
+    std::vector<Item> sides;       // side files deleted with a file
+};
+
+struct Plan {
+    std::string source;
+    std::string stop;              // why nothing would be removed, if so
+    std::string uninstallKey;
+    Item entry;
+    std::string displayName;
+    bool entryExists = false;
+    Item uninstaller;
+    std::vector<Item> files, directories, groups, keys;
+    std::string programsFolder;
+};
+
+// The comparison form of a path: full, long, upper case, without a final
+// backslash. Reads the file system only to learn long names.
+std::wstring FoldedPath(const std::string& path)
+{
+    char full[2 * MAX_PATH];
+    DWORD cch = GetFullPathNameA(path.c_str(), COUNTOF(full), full, NULL);
+    std::string p = cch > 0 && cch < COUNTOF(full) ? std::string(full, cch) : path;
+    char longPath[2 * MAX_PATH];
+    cch = GetLongPathNameA(p.c_str(), longPath, COUNTOF(longPath));
+    if (cch > 0 && cch < COUNTOF(longPath))
+        p.assign(longPath, cch);
+    int cchWide = MultiByteToWideChar(CP_ACP, 0, p.data(), (int)p.size(), NULL, 0);
+    std::wstring wide((size_t)(cchWide > 0 ? cchWide : 0), L'\0');
+    if (cchWide > 0)
+        MultiByteToWideChar(CP_ACP, 0, p.data(), (int)p.size(), &wide[0], cchWide);
+    if (!wide.empty())
+        CharUpperBuffW(&wide[0], (DWORD)wide.size());
+    while (wide.size() > 3 && wide.back() == L'\\')
+        wide.pop_back();
+    return wide;
+}
+
+// The file system as the run would leave it so far: what exists now, less
+// what earlier steps removed.
+class Simulation {
+public:
+    DWORD Attributes(const std::string& path) const
+    {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        return gone_.count(FoldedPath(path)) ? INVALID_FILE_ATTRIBUTES : attributes;
+    }
+    bool Exists(const std::string& path) const { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
+    bool IsFile(const std::string& path) const
+    {
+        DWORD a = Attributes(path);
+        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool IsFolder(const std::string& path) const
+    {
+        DWORD a = Attributes(path);
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    void Remove(const std::string& path) { gone_.insert(FoldedPath(path)); }
+
+    // What the folder still holds; folders are named with a final backslash.
+    std::vector<std::string> Held(const std::string& folder) const
+    {
+        std::vector<std::string> held;
+        char pattern[2 * MAX_PATH];
+        if (!CopyText(pattern, COUNTOF(pattern), folder.c_str()) || !AppendBackslash(pattern, COUNTOF(pattern)))
+            return held;
+        std::string base = pattern;
+        if (!AppendText(pattern, COUNTOF(pattern), "*"))
+            return held;
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA(pattern, &fd);
+        if (hFind == INVALID_HANDLE_VALUE)
+            return held;
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == ".." || gone_.count(FoldedPath(base + name)))
+                continue;
+            held.push_back(name + ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+        return held;
+    }
+
+    // Removing a folder that may be removed only when empty.
+    void RemoveFolder(Item* item, const std::string& path)
+    {
+        if (!IsFolder(path)) {
+            item->state = Exists(path) ? "stays" : "missing";
+            item->why = Exists(path) ? "is a file, not a folder" : "not there";
+            return;
+        }
+        std::vector<std::string> held = Held(path);
+        if (held.empty()) {
+            item->state = "remove";
+            Remove(path);
+            return;
+        }
+        item->state = "stays";
+        item->heldCount = held.size();
+        held.resize(held.size() < kHeldShown ? held.size() : kHeldShown);
+        item->held = held;
+        item->why = "still holds what this uninstallation does not remove (often the user's own files): ";
+        for (size_t i = 0; i < item->held.size(); ++i)
+            item->why += (i ? ", " : "") + item->held[i];
+        if (item->heldCount > item->held.size())
+            item->why += " and " + std::to_string(item->heldCount - item->held.size()) + " more";
+    }
+
+private:
+    std::set<std::wstring> gone_;
+};
+
+void PlanFiles(const PlanInfo& info, Simulation* sim, Plan* plan)
+{
+    unsigned n = 0;
+    for (const std::string& value : info.List(TW_SECTION_FILES)) {
+        Item item;
+        item.entry = n++;
+        item.name = item.path = value;
+        bool isFolder = EndsWithBackslash(value.c_str()) != 0;
+        if (!FitsPathBuffer(value)) {
+            // Never cut into another path: a file is logged as failed, a
+            // directory is left without a line.
+            item.state = "refused";
+            item.why = isFolder ? "longer than 259 characters: left alone"
+                                : "longer than 259 characters: left alone; the log says it failed";
+            (isFolder ? plan->directories : plan->files).push_back(item);
+            continue;
+        }
+        if (isFolder) {
+            plan->directories.push_back(item);
+            continue;
+        }
+        const char* extensions[2];
+        int count = ListSideFileExtensions(value.c_str(), extensions);
+        for (int i = 0; i < count; ++i) {
+            char sideName[MAX_PATH];
+            if (!ComposeSideFileName(value.c_str(), extensions[i], sideName, COUNTOF(sideName)) ||
+                !sim->IsFile(sideName))
+                continue;
+            Item side;
+            side.name = side.path = sideName;
+            side.state = "delete";
+            side.readOnly = (sim->Attributes(sideName) & FILE_ATTRIBUTE_READONLY) != 0;
+            sim->Remove(sideName);
+            item.sides.push_back(side);
+        }
+        DWORD attributes = GetFileAttributesA(value.c_str());
+        if (sim->IsFile(value)) {
+            item.state = "delete";
+            item.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+            sim->Remove(value);
+        } else if (sim->IsFolder(value)) {
+            item.state = "stays";
+            item.why = "is a folder, not a file (a folder is listed with a final backslash); the log says it failed";
+        } else {
+            item.state = "missing";
+            item.why = attributes != INVALID_FILE_ATTRIBUTES ? "deleted earlier in the run; the log says it failed"
+                                                             : "not there; the log says it failed";
+        }
+        plan->files.push_back(item);
+    }
+}
+
+void PlanGroups(const PlanInfo& info, Simulation* sim, Plan* plan)
+{
+    int commonGroup = info.Int(TW_SECTION_GROUP, TW_KEY_COMMON_GROUP, 0);
+    char programs[MAX_PATH];
+    if (TakeProgramsFolder(commonGroup, programs))
+        plan->programsFolder = programs;
+    unsigned n = 0;
+    for (const std::string& value : info.List(TW_SECTION_GROUP)) {
+        Item item;
+        item.entry = n++;
+        item.name = value;
+        char folder[MAX_PATH];
+        GroupVerdict verdict = FitsPathBuffer(value)
+            ? ResolveProgramGroup(commonGroup, value.c_str(), folder, COUNTOF(folder)) : GROUP_REFUSED;
+        if (verdict == GROUP_REFUSED) {
+            item.state = "refused";
+            item.why = "no folder inside the Programs folder: left alone, no log line";
+        } else if (verdict == GROUP_PROTECTED) {
+            item.path = folder;
+            item.state = "protected";
+            item.why = "named like the Startup folder: never removed; the log says it was deleted";
+        } else {
+            item.path = folder;
+            sim->RemoveFolder(&item, folder);
+            if (item.state != "remove")
+                item.why += ", no log line";
+        }
+        plan->groups.push_back(item);
+    }
+}
+
+struct RegistryList {
+    const char* section;
+    HKEY root;
+    const char* name;
+};
+const RegistryList kRegistryLists[] = {
+    { TW_SECTION_REG_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER" },
+    { TW_SECTION_REG_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT" },
+    { TW_SECTION_REG_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE" },
+    { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS" },
+};
+
+// Counts the keys and values of a tree, reading only.
+void CountTree(HKEY hKey, unsigned long* keys, unsigned long* values)
+{
+    DWORD subkeys = 0, valueCount = 0;
+    ++*keys;
+    if (RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &subkeys, NULL, NULL, &valueCount, NULL, NULL, NULL, NULL) !=
+        ERROR_SUCCESS)
+        return;
+    *values += valueCount;
+    for (DWORD i = 0; i < subkeys; ++i) {
+        char name[MAX_PATH];
+        DWORD cchName = COUNTOF(name);
+        if (RegEnumKeyExA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            continue;
+        KeyGuard sub;
+        if (RegOpenKeyExA(hKey, name, 0, KEY_READ, sub.Out()) == ERROR_SUCCESS)
+            CountTree(sub.Get(), keys, values);
+    }
+}
+
+// A deleted tree, for the keys listed later inside it.
+struct DeletedTree {
+    HKEY root;
+    std::wstring folded;   // upper case, without final backslashes
+    std::string listed;
+};
+
+std::wstring FoldedKey(const std::string& path)
+{
+    int cch = MultiByteToWideChar(CP_ACP, 0, path.data(), (int)path.size(), NULL, 0);
+    std::wstring wide((size_t)(cch > 0 ? cch : 0), L'\0');
+    if (cch > 0) {
+        MultiByteToWideChar(CP_ACP, 0, path.data(), (int)path.size(), &wide[0], cch);
+        CharUpperBuffW(&wide[0], (DWORD)wide.size());
+    }
+    while (!wide.empty() && wide.back() == L'\\')
+        wide.pop_back();
+    return wide;
+}
+
+bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, HKEY root, const std::string& path,
+                     std::string* by)
+{
+    std::wstring folded = FoldedKey(path);
+    for (const DeletedTree& d : deleted) {
+        if (d.root == root && (folded == d.folded || folded.compare(0, d.folded.size() + 1, d.folded + L"\\") == 0)) {
+            *by = d.listed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// What deleting root\path (\subkey) would do; *deleted gains the tree.
+void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path, const char* subkey,
+                 std::vector<DeletedTree>* deleted, Item* item)
+{
+    std::string keyPath = subkey ? path + "\\" + subkey : path;
+    item->path = rootName + "\\" + keyPath;
+    std::string by;
+    KeyGuard key;
+    if (!IsDeletableTree(root, path.c_str(), subkey)) {
+        item->state = "refused";
+        item->why = "a shared or malformed key path: never deleted; the log says it failed";
+    } else if (IsInDeletedTree(*deleted, root, keyPath, &by)) {
+        item->state = "missing";
+        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; the log says it failed";
+    } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
+        item->state = "missing";
+        item->why = "not there; the log says it failed";
+    } else {
+        CountTree(key.Get(), &item->keys, &item->values);
+        KeyGuard probe;
+        // The access the deletion opens the key with; opening changes nothing.
+        if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_SET_VALUE, probe.Out()) !=
+            ERROR_SUCCESS) {
+            item->state = "denied";
+            item->why = "cannot be opened for deletion by this user; the log says it failed";
+        } else {
+            item->state = "delete";
+            deleted->push_back(DeletedTree{ root, FoldedKey(keyPath), keyPath });
+        }
+    }
+}
+
+void PlanRegistry(const PlanInfo& info, std::vector<DeletedTree>* deleted, Plan* plan)
+{
+    for (const RegistryList& list : kRegistryLists) {
+        unsigned n = 0;
+        for (const std::string& value : info.List(list.section)) {
+            Item item;
+            item.entry = n++;
+            item.name = value;
+            if (!FitsPathBuffer(value)) {
+                item.path = std::string(list.name) + "\\" + value;
+                item.state = "refused";
+                item.why = "longer than 259 characters: left alone; the log says it failed";
+            } else {
+                PlanKeyTree(list.root, list.name, value, NULL, deleted, &item);
+            }
+            plan->keys.push_back(item);
+        }
+    }
+}
+
+// The installed-programs entry as the worker opens it, read only.
+bool PlanEntry(const PlanInfo& info, Plan* plan)
+{
+    std::string key = info.Value(TW_SECTION_OPTIONS, TW_KEY_UNINSTALL_KEY);
+    plan->uninstallKey = key;
+    std::string entryPath = std::string(kUninstallRoot) + "\\" + key;
+    if (key.empty() || !FitsPathBuffer(key) || !FitsPathBuffer(entryPath)) {
+        plan->stop = key.empty() ? "[Options] UninstallKey is missing or empty"
+                                 : "[Options] UninstallKey is too long for the entry's path";
+        plan->stop += ": the uninstaller shows \"Failed to initialize.\" and removes nothing";
+        return false;
+    }
+    KeyGuard hEntry;
+    plan->entryExists =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, entryPath.c_str(), 0, KEY_QUERY_VALUE, hEntry.Out()) == ERROR_SUCCESS;
+    if (plan->entryExists) {
+        char displayName[200];
+        ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
+        plan->displayName = displayName;
+    }
+    return true;
+}
+
+// The steps after the dialog is closed: the entry, the installed
+// uninstaller, then the directories in list order.
+void PlanEnd(const std::string& uninstFile, std::vector<DeletedTree>* deleted, Simulation* sim, Plan* plan)
+{
+    plan->entry.name = plan->uninstallKey;
+    PlanKeyTree(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kUninstallRoot, plan->uninstallKey.c_str(), deleted,
+                &plan->entry);
+    if (!plan->entryExists && plan->entry.state == "missing")
+        plan->entry.why = "not there: the uninstaller creates it empty, asks with an empty name and deletes it "
+                          "at the end";
+    plan->uninstaller.name = plan->uninstaller.path = uninstFile;
+    if (uninstFile.empty() || uninstFile.size() >= TW_CCH_UNINST_FILE) {
+        plan->uninstaller.state = "none";
+        plan->uninstaller.why = "no installed uninstaller is named: only a launcher names it";
+    } else if (sim->IsFile(uninstFile)) {
+        plan->uninstaller.state = "delete";
+        sim->Remove(uninstFile);
+    } else {
+        plan->uninstaller.state = "missing";
+        plan->uninstaller.why = "not there";
+    }
+    for (Item& dir : plan->directories)
+        if (dir.state.empty())
+            sim->RemoveFolder(&dir, dir.path);
+}
+
+// JSON string of text in the ANSI code page: every character that is not
+// printable ASCII as a \u escape of its UTF-16 code.
+std::string Json(const std::string& text)
+{
+    int cch = MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), NULL, 0);
+    std::wstring wide((size_t)(cch > 0 ? cch : 0), L'\0');
+    if (cch > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), &wide[0], cch);
+    std::string out = "\"";
+    for (wchar_t c : wide) {
+        if (c == L'"' || c == L'\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[8];
+            wsprintfA(hex, "\\u%04X", (unsigned)c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonItem(const Item& item, bool isKey)
+{
+    std::string s = "{\"entry\": " + std::to_string(item.entry) + ", \"name\": " + Json(item.name) +
+                    ", \"path\": " + Json(item.path) + ", \"state\": " + Json(item.state);
+    if (isKey)
+        s += ", \"keys\": " + std::to_string(item.keys) + ", \"values\": " + std::to_string(item.values);
+    else
+        s += ", \"read_only\": " + std::string(item.readOnly ? "true" : "false");
+    if (!item.held.empty() || item.heldCount) {
+        s += ", \"holds\": [";
+        for (size_t i = 0; i < item.held.size(); ++i)
+            s += (i ? ", " : "") + Json(item.held[i]);
+        s += "], \"holds_count\": " + std::to_string(item.heldCount);
+    }
+    if (!item.sides.empty()) {
+        s += ", \"side_files\": [";
+        for (size_t i = 0; i < item.sides.size(); ++i)
+            s += (i ? ", " : "") + JsonItem(item.sides[i], false);
+        s += "]";
+    }
+    return s + "}";
+}
+
+std::string JsonList(const char* name, const std::vector<Item>& items, bool isKey)
+{
+    std::string s = ",\n \"" + std::string(name) + "\": [";
+    for (size_t i = 0; i < items.size(); ++i)
+        s += std::string(i ? "," : "") + "\n  " + JsonItem(items[i], isKey);
+    return s + (items.empty() ? "]" : "\n ]");
+}
+
+std::string FormatJson(const Plan& plan)
+{
+    std::string s = "{\"source\": " + Json(plan.source) + ", \"removes\": " + (plan.stop.empty() ? "true" : "false") +
+                    ", \"stop\": " + Json(plan.stop) + ", \"uninstall_key\": " + Json(plan.uninstallKey);
+    if (plan.stop.empty()) {
+        s += ",\n \"entry\": " + JsonItem(plan.entry, true) + ",\n \"entry_exists\": " +
+             (plan.entryExists ? "true" : "false") + ", \"display_name\": " + Json(plan.displayName) +
+             ",\n \"uninstaller\": " + JsonItem(plan.uninstaller, false) +
+             ",\n \"programs_folder\": " + Json(plan.programsFolder) + JsonList("files", plan.files, false) +
+             JsonList("directories", plan.directories, false) + JsonList("groups", plan.groups, false) +
+             JsonList("registry", plan.keys, true);
+    }
+    return s + "\n}\n";
+}
+
+std::string TextLine(const Item& item, const std::string& shown)
+{
+    std::string line = "  " + item.state + std::string(item.state.size() < 10 ? 10 - item.state.size() : 1, ' ') +
+                       shown;
+    if (item.keys)
+        line += "  (" + std::to_string(item.keys) + (item.keys == 1 ? " key, " : " keys, ") +
+                std::to_string(item.values) + (item.values == 1 ? " value)" : " values)");
+    if (item.readOnly)
+        line += "  (read-only: the attribute is cleared first)";
+    if (!item.why.empty())
+        line += "\n              " + item.why;
+    return line + "\n";
+}
+
+std::string Count(size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+size_t CountState(const std::vector<Item>& items, const char* state)
+{
+    size_t n = 0;
+    for (const Item& i : items)
+        n += i.state == state;
+    return n;
+}
+
+std::string FormatText(const Plan& plan)
+{
+    std::string s = "twpack plan: what " + plan.source + " would do on this machine now\n"
+                    "(nothing has been changed)\n\n";
+    if (!plan.stop.empty())
+        return s + "Nothing would be removed: " + plan.stop + ".\n";
+    s += "Installed-programs entry " + plan.entry.path + "\n";
+    s += plan.entryExists ? "  the question names \"" + plan.displayName + "\"\n" : "";
+    s += TextLine(plan.entry, "at the very end, after the user closes the dialog");
+
+    size_t sides = 0;
+    s += "\nFiles: " + Count(plan.files.size(), "file", "files") + " listed, deleted in the first phase\n";
+    for (const Item& f : plan.files) {
+        s += TextLine(f, f.name);
+        for (const Item& side : f.sides)
+            s += TextLine(side, "+ " + side.name);
+        sides += f.sides.size();
+    }
+    s += "\nProgram groups: " + Count(plan.groups.size(), "group", "groups") + " listed, in " +
+         (plan.programsFolder.empty() ? std::string("(no Programs folder)") : plan.programsFolder) + "\n";
+    for (const Item& g : plan.groups)
+        s += TextLine(g, g.name);
+    unsigned long keys = 0, values = 0;
+    s += "\nRegistry: " + Count(plan.keys.size(), "key tree", "key trees") + "\n";
+    for (const Item& k : plan.keys) {
+        s += TextLine(k, k.path);
+        if (k.state == "delete") {
+            keys += k.keys;
+            values += k.values;
+        }
+    }
+    s += "\nThe installed uninstaller\n" + TextLine(plan.uninstaller, plan.uninstaller.name);
+    s += "\nDirectories: " + Count(plan.directories.size(), "directory", "directories") +
+         " listed, removed at the very end in this order, only when empty\n";
+    for (const Item& d : plan.directories)
+        s += TextLine(d, d.name);
+
+    size_t failed = plan.files.size() - CountState(plan.files, "delete") + plan.keys.size() -
+                    CountState(plan.keys, "delete");
+    s += "\nIn all: " + Count(CountState(plan.files, "delete"), "file", "files") + " and " +
+         Count(sides, "side file", "side files") + " deleted, " + std::to_string(CountState(plan.directories, "remove")) +
+         " of " + Count(plan.directories.size(), "directory", "directories") + " and " +
+         std::to_string(CountState(plan.groups, "remove")) + " of " + Count(plan.groups.size(), "group", "groups") +
+         " removed, " + Count(CountState(plan.keys, "delete"), "key tree", "key trees") + " (" +
+         Count(keys, "key", "keys") + ", " + Count(values, "value", "values") + ") deleted; " +
+         Count(failed, "log line says", "log lines say") + " \"failed to delete\".\n";
+    return s;
+}
+
+}  // namespace
+
+int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> files;
+    bool json = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            err << "twpack plan: unknown option '" << args[i] << "'.\n";
+            return TWPACK_FAILED;
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 1) {
+        err << "twpack plan: name one uninstaller or information file.\n"
+               "usage: twpack plan <uninstaller.exe | info.ini> [--json]\n";
+        return TWPACK_FAILED;
+    }
+    std::string data, problem;
+    if (!ReadWholeFile(files[0], &data, &problem)) {
+        err << "twpack plan: cannot read '" << files[0] << "': " << problem << ".\n";
+        return TWPACK_FAILED;
+    }
+
+    Plan plan;
+    plan.source = files[0];
+    std::string text = data;
+    std::string uninstFile;
+    bool fromExecutable = LooksLikeExecutable(data);
+    if (fromExecutable && !ExtractInfoText(data, &text)) {
+        plan.stop = "the program carries no uninstall information: the uninstaller shows \"Could not read "
+                    "uninstall information.\"";
+    }
+    PlanInfo info(text);
+    if (fromExecutable) {
+        // The launcher names itself as the installed uninstaller.
+        char full[MAX_PATH];
+        DWORD cch = GetFullPathNameA(files[0].c_str(), COUNTOF(full), full, NULL);
+        uninstFile = cch > 0 && cch < COUNTOF(full) ? full : files[0];
+    } else {
+        uninstFile = info.Value(TW_SECTION_GENERAL, TW_KEY_UNINST_FILE);
+    }
+
+    if (plan.stop.empty() && PlanEntry(info, &plan)) {
+        Simulation sim;
+        std::vector<DeletedTree> deleted;
+        PlanFiles(info, &sim, &plan);
+        PlanGroups(info, &sim, &plan);
+        PlanRegistry(info, &deleted, &plan);
+        PlanEnd(uninstFile, &deleted, &sim, &plan);
+    }
+    std::string shown = json ? FormatJson(plan) : FormatText(plan);
+    out.write(shown.data(), (std::streamsize)shown.size());
+    return plan.stop.empty() ? TWPACK_OK : TWPACK_PROBLEMS;
+}
