@@ -1,0 +1,117 @@
+// twpack init on a staged tree with nested and Japanese names and registry
+// exports in both of the Registry Editor's formats: what it writes passes
+// the check, lists directories inner before outer, never names a shared
+// key; a name the code page cannot hold is refused by name.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "ini_reader.h"
+#include "native_support.h"
+
+namespace {
+
+// The staged installation (UTF-8 names, as on the build machine); a name
+// ending in "/" is an empty folder.
+const char* const kStaged[] = { "readme.txt", "bin/tool.exe", "bin/tool.pif", "data/deep/er/x.dat",
+                                "data/y.dat", "\xE8\xA1\xA8/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.txt",  // 表/データ.txt
+                                "\xE4\xB8\x80\xE8\xA6\xA7\xE8\xA1\xA8",                               // 一覧表
+                                "logs/" };
+
+// REGEDIT4 in code page 932: a tree exported from the shared key upwards.
+const std::string kRegedit4 =
+    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n"
+    "\"a\"=\"b\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App\\\x93\xFA\x96\x7B]\r\n"   // 日本
+    "\"bin\"=hex:00,01,02,\\\r\n  03,04\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Gone]\r\n";
+
+// Version 5.00, UTF-16: below the user's shared Software key, a file type,
+// and the installed-programs entry.
+const std::string kVersion5Utf8 =
+    "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Vendor\\App]\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App\\Sub]\r\n"
+    "[HKEY_CLASSES_ROOT\\Vendor.Doc\\shell]\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VendorApp]\r\n"
+    "\"DisplayName\"=\"App\"\r\n";
+
+std::string Utf16(const std::string& ascii)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii)
+        bytes += std::string(1, c) + '\0';
+    return bytes;
+}
+
+struct Staged {
+    std::string dir = MakeTempDir("init");
+    Staged()
+    {
+        for (std::string name : kStaged) {
+            std::string path = dir + "stage/" + name;
+            for (size_t cut = 0; (cut = path.find('/', cut + 1)) != std::string::npos;)
+                mkdir(path.substr(0, cut).c_str(), 0755);
+            if (name.back() != '/')
+                WriteBytes(path, "x");
+        }
+        WriteBytes(dir + "a.reg", kRegedit4);
+        WriteBytes(dir + "b.reg", Utf16(kVersion5Utf8));
+    }
+    RunResult Init(const std::string& codePage) const
+    {
+        return RunTwpackProgram(dir, "init --dir stage --as 'C:\\Program Files\\App' --group Vendor "
+                                     "--group 'Vendor\\App' --reg a.reg --reg b.reg --codepage " + codePage +
+                                     " -o info.ini");
+    }
+};
+
+}  // namespace
+
+TEST(TwpackInit, WritesACheckedListInnerDirectoriesFirstWithoutSharedKeys)
+{
+    Staged s;
+    RunResult r = s.Init("932");
+    ASSERT_EQ(0, r.code) << r.err << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("twpack check: no errors")) << r.out;
+    RunResult checked = RunTwpackProgram(s.dir, "check info.ini");
+    EXPECT_EQ(0, checked.code) << checked.out;
+
+    IniText ini = ParseIniText(ReadBytes(s.dir + "info.ini"));
+    EXPECT_EQ("VendorApp", ReadIniString(ini, "Options", "UninstallKey", ""));
+    std::vector<std::string> files;
+    for (unsigned n = 0; !ReadIniString(ini, "Files", std::to_string(n), "").empty(); ++n)
+        files.push_back(ReadIniString(ini, "Files", std::to_string(n), ""));
+    // Every staged file and folder but the program's side file, in 932.
+    EXPECT_EQ(13u, files.size());
+    EXPECT_NE(files.end(), std::find(files.begin(), files.end(),
+                                     "C:\\Program Files\\App\\\x95\x5C\\\x83\x66\x81\x5B\x83\x5E.txt"));
+    EXPECT_EQ(files.end(), std::find(files.begin(), files.end(), "C:\\Program Files\\App\\bin\\tool.pif"));
+    EXPECT_EQ("C:\\Program Files\\App\\", files.back());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].back() != '\\' || files[i] == "C:\\Program Files\\App\\\x88\xEA\x97\x97\x95\x5C")
+            continue;
+        for (size_t j = i + 1; j < files.size(); ++j)
+            EXPECT_NE(0u, files[j].find(files[i])) << files[j] << " comes after " << files[i];
+    }
+
+    EXPECT_EQ("Vendor\\App", ReadIniString(ini, "Group", "0", ""));
+    EXPECT_EQ("Vendor", ReadIniString(ini, "Group", "1", ""));
+    EXPECT_EQ("Software\\Vendor\\App", ReadIniString(ini, "Registry_CURRENT_USER", "0", ""));
+    EXPECT_EQ("", ReadIniString(ini, "Registry_CURRENT_USER", "1", ""));
+    EXPECT_EQ("Vendor.Doc\\shell", ReadIniString(ini, "Registry_CLASSES_ROOT", "0", ""));
+    // The tree rooted at SOFTWARE goes by its vendor's key; the entry is
+    // the uninstaller's own business.
+    EXPECT_EQ("SOFTWARE\\Vendor", ReadIniString(ini, "Registry_LOCAL_MACHINE", "0", ""));
+    EXPECT_EQ("", ReadIniString(ini, "Registry_LOCAL_MACHINE", "1", ""));
+}
+
+TEST(TwpackInit, RefusesNamesTheCodePageCannotHold)
+{
+    Staged s;
+    RunResult r = s.Init("1252");
+    EXPECT_EQ(1, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("'C:\\Program Files\\App\\\xE4\xB8\x80\xE8\xA6\xA7\xE8\xA1\xA8' cannot "
+                                            "be written in code page 1252")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("nothing written")) << r.err;
+    EXPECT_FALSE(Exists(s.dir + "info.ini"));
+}
