@@ -156,7 +156,9 @@ public:
     {
         if (!IsFolder(path)) {
             item->state = Exists(path) ? "stays" : "missing";
-            item->why = Exists(path) ? "is a file, not a folder" : "not there";
+            item->why = Exists(path) ? "is a file, not a folder"
+                      : GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? "removed earlier in the run"
+                                                                                   : "not there";
             return;
         }
         std::vector<std::string> held = Held(path);
@@ -169,7 +171,7 @@ public:
         item->heldCount = held.size();
         held.resize(held.size() < kHeldShown ? held.size() : kHeldShown);
         item->held = held;
-        item->why = "still holds what this uninstallation does not remove (often the user's own files): ";
+        item->why = "still holds ";
         for (size_t i = 0; i < item->held.size(); ++i)
             item->why += (i ? ", " : "") + item->held[i];
         if (item->heldCount > item->held.size())
@@ -257,7 +259,7 @@ void PlanGroups(const PlanInfo& info, Simulation* sim, Plan* plan)
             item.path = folder;
             sim->RemoveFolder(&item, folder);
             if (item.state != "remove")
-                item.why += ", no log line";
+                item.why += "; no log line";
         }
         plan->groups.push_back(item);
     }
@@ -559,7 +561,8 @@ std::string FormatText(const Plan& plan)
     }
     s += "\nThe installed uninstaller\n" + TextLine(plan.uninstaller, plan.uninstaller.name);
     s += "\nDirectories: " + Count(plan.directories.size(), "directory", "directories") +
-         " listed, removed at the very end in this order, only when empty\n";
+         " listed, removed at the very end in this order, only when empty\n"
+         "(what keeps one is not removed by this uninstallation: often the user's own files)\n";
     for (const Item& d : plan.directories)
         s += TextLine(d, d.name);
 
