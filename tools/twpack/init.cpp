@@ -78,6 +78,7 @@ struct Generated {
     std::vector<std::string> groups;
     std::vector<KeyTree> trees[4];
     std::string key;
+    bool keyFromExport = false;
     std::vector<std::string> refusals;   // each names what was refused and why
     std::vector<std::string> notes;      // what was left out on purpose
 };
@@ -360,7 +361,7 @@ bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
         }
     } else if (entries.size() == 1) {
         g->key = entries[0];
-        AddNote(g, "UninstallKey " + g->key + " (the installed-programs entry of the export)");
+        g->keyFromExport = true;
     } else {
         g->refusals.push_back(entries.empty()
             ? "Say which installed-programs entry the uninstaller removes: --key <UninstallKey>."
@@ -536,6 +537,8 @@ int RunInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
            << Plural(g.fileCount, "file", "files") << ", " << Plural(g.directoryCount, "directory", "directories")
            << ", " << Plural(g.groups.size(), "program group", "program groups") << ", "
            << Plural(trees, "registry tree", "registry trees") << ".\n";
+    if (g.keyFromExport)
+        report << "  UninstallKey=" << Utf8ForConsole(g.key) << ": the installed-programs entry that the export creates\n";
     if (!g.notes.empty()) {
         report << "  not listed on purpose:\n";
         for (const std::string& n : g.notes)
