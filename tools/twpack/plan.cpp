@@ -277,26 +277,6 @@ const RegistryList kRegistryLists[] = {
     { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS" },
 };
 
-// Counts the keys and values of a tree, reading only.
-void CountTree(HKEY hKey, unsigned long* keys, unsigned long* values)
-{
-    DWORD subkeys = 0, valueCount = 0;
-    ++*keys;
-    if (RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &subkeys, NULL, NULL, &valueCount, NULL, NULL, NULL, NULL) !=
-        ERROR_SUCCESS)
-        return;
-    *values += valueCount;
-    for (DWORD i = 0; i < subkeys; ++i) {
-        char name[MAX_PATH];
-        DWORD cchName = COUNTOF(name);
-        if (RegEnumKeyExA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            continue;
-        KeyGuard sub;
-        if (RegOpenKeyExA(hKey, name, 0, KEY_READ, sub.Out()) == ERROR_SUCCESS)
-            CountTree(sub.Get(), keys, values);
-    }
-}
-
 // A deleted tree, for the keys listed later inside it.
 struct DeletedTree {
     HKEY root;
@@ -330,6 +310,30 @@ bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, HKEY root, const s
     return false;
 }
 
+// Counts the keys and values of the tree root\path that the run has not
+// deleted yet, reading only.
+void CountTree(HKEY root, HKEY hKey, const std::string& path, const std::vector<DeletedTree>& deleted,
+               unsigned long* keys, unsigned long* values)
+{
+    DWORD subkeys = 0, valueCount = 0;
+    ++*keys;
+    if (RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &subkeys, NULL, NULL, &valueCount, NULL, NULL, NULL, NULL) !=
+        ERROR_SUCCESS)
+        return;
+    *values += valueCount;
+    for (DWORD i = 0; i < subkeys; ++i) {
+        char name[MAX_PATH];
+        DWORD cchName = COUNTOF(name);
+        std::string by;
+        if (RegEnumKeyExA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS ||
+            IsInDeletedTree(deleted, root, path + "\\" + name, &by))
+            continue;
+        KeyGuard sub;
+        if (RegOpenKeyExA(hKey, name, 0, KEY_READ, sub.Out()) == ERROR_SUCCESS)
+            CountTree(root, sub.Get(), path + "\\" + name, deleted, keys, values);
+    }
+}
+
 // What deleting root\path (\subkey) would do; *deleted gains the tree.
 void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path, const char* subkey,
                  std::vector<DeletedTree>* deleted, Item* item)
@@ -348,7 +352,7 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
         item->state = "missing";
         item->why = "not there; the log says it failed";
     } else {
-        CountTree(key.Get(), &item->keys, &item->values);
+        CountTree(root, key.Get(), keyPath, *deleted, &item->keys, &item->values);
         KeyGuard probe;
         // The access the deletion opens the key with; opening changes nothing.
         if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_SET_VALUE, probe.Out()) !=
@@ -401,6 +405,15 @@ bool PlanEntry(const PlanInfo& info, Plan* plan)
         char displayName[200];
         ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
         plan->displayName = displayName;
+        return true;
+    }
+    // The uninstaller creates a missing entry; opening its parent with the
+    // right to do so tells whether it can, and creates nothing.
+    KeyGuard hParent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_CREATE_SUB_KEY, hParent.Out()) != ERROR_SUCCESS) {
+        plan->stop = "the installed-programs entry " + key + " is not there and this user cannot create it: the "
+                     "uninstaller shows \"Failed to initialize.\" and removes nothing";
+        return false;
     }
     return true;
 }
@@ -412,9 +425,15 @@ void PlanEnd(const std::string& uninstFile, std::vector<DeletedTree>* deleted, S
     plan->entry.name = plan->uninstallKey;
     PlanKeyTree(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kUninstallRoot, plan->uninstallKey.c_str(), deleted,
                 &plan->entry);
-    if (!plan->entryExists && plan->entry.state == "missing")
-        plan->entry.why = "not there: the uninstaller creates it empty, asks with an empty name and deletes it "
-                          "at the end";
+    // The end logs nothing; an entry that is not there is made on the way.
+    size_t logged = plan->entry.why.find("; the log says");
+    if (logged != std::string::npos)
+        plan->entry.why.erase(logged);
+    if (!plan->entryExists) {
+        plan->entry.state = "delete";
+        plan->entry.why = "not there now: the uninstaller creates it empty, asks with an empty name and deletes "
+                          "it at the end";
+    }
     plan->uninstaller.name = plan->uninstaller.path = uninstFile;
     if (uninstFile.empty() || uninstFile.size() >= TW_CCH_UNINST_FILE) {
         plan->uninstaller.state = "none";
