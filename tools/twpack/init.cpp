@@ -408,7 +408,7 @@ bool ParseInitArguments(const std::vector<std::string>& args, Options* o, std::o
         }
         std::string value = args[++i];
         if (a == "--dir")
-            o->dirs.push_back(value);
+            o->dirs.push_back(ArgumentToUtf8(value));   // read through UTF-8 paths
         else if (a == "--as")
             o->installedAs.push_back(ArgumentToUtf8(value));
         else if (a == "--group")
