@@ -11,7 +11,6 @@
 #include <windows.h>
 
 #include <set>
-#include <sstream>
 
 #include "cli.h"
 #include "common/common.h"
@@ -83,8 +82,23 @@ struct Plan {
     std::string programsFolder;
 };
 
-// The comparison form of a path: full, long, upper case, without a final
-// backslash. Reads the file system only to learn long names.
+// A name in the ANSI code page as the system compares names: in Unicode,
+// upper case, without final backslashes (a drive's root keeps its own).
+std::wstring FoldedName(const std::string& name, size_t keep)
+{
+    int cch = MultiByteToWideChar(CP_ACP, 0, name.data(), (int)name.size(), NULL, 0);
+    std::wstring wide((size_t)(cch > 0 ? cch : 0), L'\0');
+    if (cch > 0) {
+        MultiByteToWideChar(CP_ACP, 0, name.data(), (int)name.size(), &wide[0], cch);
+        CharUpperBuffW(&wide[0], (DWORD)wide.size());
+    }
+    while (wide.size() > keep && wide.back() == L'\\')
+        wide.pop_back();
+    return wide;
+}
+
+// The comparison form of a path: full and long. Reads the file system only
+// to learn long names.
 std::wstring FoldedPath(const std::string& path)
 {
     char full[2 * MAX_PATH];
@@ -94,15 +108,7 @@ std::wstring FoldedPath(const std::string& path)
     cch = GetLongPathNameA(p.c_str(), longPath, COUNTOF(longPath));
     if (cch > 0 && cch < COUNTOF(longPath))
         p.assign(longPath, cch);
-    int cchWide = MultiByteToWideChar(CP_ACP, 0, p.data(), (int)p.size(), NULL, 0);
-    std::wstring wide((size_t)(cchWide > 0 ? cchWide : 0), L'\0');
-    if (cchWide > 0)
-        MultiByteToWideChar(CP_ACP, 0, p.data(), (int)p.size(), &wide[0], cchWide);
-    if (!wide.empty())
-        CharUpperBuffW(&wide[0], (DWORD)wide.size());
-    while (wide.size() > 3 && wide.back() == L'\\')
-        wide.pop_back();
-    return wide;
+    return FoldedName(p, 3);
 }
 
 // The file system as the run would leave it so far: what exists now, less
@@ -284,23 +290,10 @@ struct DeletedTree {
     std::string listed;
 };
 
-std::wstring FoldedKey(const std::string& path)
-{
-    int cch = MultiByteToWideChar(CP_ACP, 0, path.data(), (int)path.size(), NULL, 0);
-    std::wstring wide((size_t)(cch > 0 ? cch : 0), L'\0');
-    if (cch > 0) {
-        MultiByteToWideChar(CP_ACP, 0, path.data(), (int)path.size(), &wide[0], cch);
-        CharUpperBuffW(&wide[0], (DWORD)wide.size());
-    }
-    while (!wide.empty() && wide.back() == L'\\')
-        wide.pop_back();
-    return wide;
-}
-
 bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, HKEY root, const std::string& path,
                      std::string* by)
 {
-    std::wstring folded = FoldedKey(path);
+    std::wstring folded = FoldedName(path, 0);
     for (const DeletedTree& d : deleted) {
         if (d.root == root && (folded == d.folded || folded.compare(0, d.folded.size() + 1, d.folded + L"\\") == 0)) {
             *by = d.listed;
@@ -361,7 +354,7 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
             item->why = "cannot be opened for deletion by this user; the log says it failed";
         } else {
             item->state = "delete";
-            deleted->push_back(DeletedTree{ root, FoldedKey(keyPath), keyPath });
+            deleted->push_back(DeletedTree{ root, FoldedName(keyPath, 0), keyPath });
         }
     }
 }
