@@ -45,7 +45,11 @@ struct ProgramRun {
 ProgramRun RunConsoleProgram(const std::string& exe, const std::string& arguments, const std::string& dir)
 {
     ProgramRun r;
-    std::string outPath = dir + "stdout.txt";
+    // A file of its own for every run: the desktop process that Wine starts
+    // for the first program that needs one keeps the standard handles it
+    // was started with, and with them this file.
+    static int runs = 0;
+    std::string outPath = dir + "stdout-" + std::to_string(++runs) + ".txt";
     SECURITY_ATTRIBUTES sa = { sizeof(sa), NULL, TRUE };
     HANDLE hOut = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
