@@ -16,6 +16,7 @@
 #include "common/common.h"
 #include "common/guard.h"
 #include "info/info.h"
+#include "info/protected_keys.h"
 #include "ini_reader.h"
 #include "pack.h"
 #include "worker/worker.h"
@@ -327,6 +328,25 @@ void CountTree(HKEY root, HKEY hKey, const std::string& path, const std::vector<
     }
 }
 
+// Why the worker refuses a key path, in words.
+const char* RefusalReason(HKEY root, const std::string& path)
+{
+    static const HKEY kRoots[] = { HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS };
+    for (int i = 0; i < 4; ++i) {
+        if (root != kRoots[i])
+            continue;
+        switch (ClassifyKeyPath((KeyRoot)i, path.c_str(), [](unsigned char c) { return (int)IsDBCSLeadByte(c); })) {
+        case KEY_PATH_SHARED:
+            return "a key that Windows and other programs keep their data in";
+        case KEY_PATH_WHOLE_HIVE:
+            return "a user's whole registry";
+        default:
+            break;
+        }
+    }
+    return "an empty or malformed key path";
+}
+
 // What deleting root\path (\subkey) would do; *deleted gains the tree.
 void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path, const char* subkey,
                  std::vector<DeletedTree>* deleted, Item* item)
@@ -337,7 +357,7 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
     KeyGuard key;
     if (!IsDeletableTree(root, path.c_str(), subkey)) {
         item->state = "refused";
-        item->why = "a shared or malformed key path: never deleted; the log says it failed";
+        item->why = std::string(RefusalReason(root, keyPath)) + ": never deleted; the log says it failed";
     } else if (IsInDeletedTree(*deleted, root, keyPath, &by)) {
         item->state = "missing";
         item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; the log says it failed";
