@@ -56,6 +56,10 @@ struct InfoFile {
 int LoadInfoFile(const char* infoPath, InfoFile* info);
 void FreeInfoFile(InfoFile* info);
 
+// The same for a text that is already in memory (text[0..cbText), copied),
+// as the vendor tool has it from an uninstaller's information block.
+int LoadInfoText(const char* text, size_t cbText, InfoFile* info);
+
 // Result of reading one string value.
 enum InfoRead {
     INFO_EMPTY = 0,     // missing or empty: the default, and the end of a list

@@ -57,17 +57,13 @@ static char* ReadWholeFile(const char* path, DWORD* pcbText)
     return (char*)text.Detach();
 }
 
-int LoadInfoFile(const char* infoPath, InfoFile* info)
+// Indexes info->text (cbText bytes; NULL when it could not be had) as the
+// profile functions read it. Non-zero when there is a text and its index.
+static int IndexInfoText(InfoFile* info, DWORD cbText)
 {
-    ZeroMemory(info, sizeof(*info));
     unsigned char leadBytes[256];
     for (int b = 0; b < 256; ++b)
         leadBytes[b] = IsDBCSLeadByte((BYTE)b) ? 1 : 0;
-
-    char path[MAX_PATH];
-    DWORD cbText = 0;
-    if (ComposeProfilePath(infoPath, path, COUNTOF(path)))
-        info->text = ReadWholeFile(path, &cbText);
     int ok = BuildIniIndex(&info->index, info->text != NULL ? info->text : "", cbText, leadBytes) &&
              info->text != NULL;
 
@@ -77,6 +73,28 @@ int LoadInfoFile(const char* infoPath, InfoFile* info)
     else if (GetCPInfo(CP_ACP, &cpInfo) && cpInfo.MaxCharSize > 1)
         info->valueCodePage = GetACP();
     return ok;
+}
+
+int LoadInfoFile(const char* infoPath, InfoFile* info)
+{
+    ZeroMemory(info, sizeof(*info));
+    char path[MAX_PATH];
+    DWORD cbText = 0;
+    if (ComposeProfilePath(infoPath, path, COUNTOF(path)))
+        info->text = ReadWholeFile(path, &cbText);
+    return IndexInfoText(info, cbText);
+}
+
+int LoadInfoText(const char* text, size_t cbText, InfoFile* info)
+{
+    ZeroMemory(info, sizeof(*info));
+    if (cbText < 0xFFFFFFFFu)
+        info->text = (char*)HeapAlloc(GetProcessHeap(), 0, cbText + 1);
+    if (info->text != NULL) {
+        CopyMemory(info->text, text, cbText);
+        info->text[cbText] = '\0';
+    }
+    return IndexInfoText(info, info->text != NULL ? (DWORD)cbText : 0);
 }
 
 void FreeInfoFile(InfoFile* info)

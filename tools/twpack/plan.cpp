@@ -17,7 +17,6 @@
 #include "common/guard.h"
 #include "info/info.h"
 #include "info/protected_keys.h"
-#include "ini_reader.h"
 #include "pack.h"
 #include "worker/worker.h"
 
@@ -26,37 +25,26 @@ namespace {
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const size_t kHeldShown = 3;   // items named when a folder stays
 
-// The information as the worker reads it: list values of at most a path
-// buffer, the single keys with the worker's defaults.
-class PlanInfo {
-public:
-    explicit PlanInfo(const std::string& text) : ini_(ParseIniText(text)) {}
-    std::string Value(const char* section, const std::string& key) const
-    {
-        return ReadIniString(ini_, section, key, "");
-    }
-    int Int(const char* section, const char* key, int defaultValue) const
-    {
-        return (int)ReadIniInt(ini_, section, key, defaultValue);
-    }
-    // Entries 0, 1, ... up to the first empty one.
-    std::vector<std::string> List(const char* section) const
-    {
-        std::vector<std::string> values;
-        for (unsigned n = 0;; ++n) {
-            std::string v = Value(section, std::to_string(n));
-            if (v.empty())
-                return values;
-            values.push_back(v);
-        }
-    }
-
-private:
-    IniText ini_;
+// One entry of a list as the worker's reader hands it over: a value that
+// fits a path buffer (INFO_OK), or a longer one that is never used as a path.
+struct ListEntry {
+    std::string value;
+    bool fits;
 };
 
-// A value the worker holds in a path buffer; a longer one is never used.
-bool FitsPathBuffer(const std::string& value) { return value.size() < TW_CCH_LIST_VALUE; }
+int CollectEntry(const char* value, InfoRead result, void* context)
+{
+    static_cast<std::vector<ListEntry>*>(context)->push_back(ListEntry{ value, result == INFO_OK });
+    return 1;
+}
+
+// Entries 0, 1, ... up to the first empty one, read as the worker reads them.
+std::vector<ListEntry> ReadList(const InfoFile* info, const char* section)
+{
+    std::vector<ListEntry> entries;
+    ForEachListEntry(info, section, CollectEntry, &entries);
+    return entries;
+}
 
 struct Item {
     unsigned entry = 0;
@@ -189,15 +177,16 @@ private:
     std::set<std::wstring> gone_;
 };
 
-void PlanFiles(const PlanInfo& info, Simulation* sim, Plan* plan)
+void PlanFiles(const InfoFile* info, Simulation* sim, Plan* plan)
 {
     unsigned n = 0;
-    for (const std::string& value : info.List(TW_SECTION_FILES)) {
+    for (const ListEntry& listed : ReadList(info, TW_SECTION_FILES)) {
+        const std::string& value = listed.value;
         Item item;
         item.entry = n++;
         item.name = item.path = value;
         bool isFolder = EndsWithBackslash(value.c_str()) != 0;
-        if (!FitsPathBuffer(value)) {
+        if (!listed.fits) {
             // Never cut into another path: a file is logged as failed, a
             // directory is left without a line.
             item.state = "refused";
@@ -241,20 +230,20 @@ void PlanFiles(const PlanInfo& info, Simulation* sim, Plan* plan)
     }
 }
 
-void PlanGroups(const PlanInfo& info, Simulation* sim, Plan* plan)
+void PlanGroups(const InfoFile* info, Simulation* sim, Plan* plan)
 {
-    int commonGroup = info.Int(TW_SECTION_GROUP, TW_KEY_COMMON_GROUP, 0);
+    int commonGroup = ReadCommonGroup(info);
     char programs[MAX_PATH];
     if (TakeProgramsFolder(commonGroup, programs))
         plan->programsFolder = programs;
     unsigned n = 0;
-    for (const std::string& value : info.List(TW_SECTION_GROUP)) {
+    for (const ListEntry& listed : ReadList(info, TW_SECTION_GROUP)) {
         Item item;
         item.entry = n++;
-        item.name = value;
+        item.name = listed.value;
         char folder[MAX_PATH];
-        GroupVerdict verdict = FitsPathBuffer(value)
-            ? ResolveProgramGroup(commonGroup, value.c_str(), folder, COUNTOF(folder)) : GROUP_REFUSED;
+        GroupVerdict verdict = listed.fits
+            ? ResolveProgramGroup(commonGroup, listed.value.c_str(), folder, COUNTOF(folder)) : GROUP_REFUSED;
         if (verdict == GROUP_REFUSED) {
             item.state = "refused";
             item.why = "no folder inside the Programs folder: left alone, no log line";
@@ -379,15 +368,16 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
     }
 }
 
-void PlanRegistry(const PlanInfo& info, std::vector<DeletedTree>* deleted, Plan* plan)
+void PlanRegistry(const InfoFile* info, std::vector<DeletedTree>* deleted, Plan* plan)
 {
     for (const RegistryList& list : kRegistryLists) {
         unsigned n = 0;
-        for (const std::string& value : info.List(list.section)) {
+        for (const ListEntry& listed : ReadList(info, list.section)) {
+            const std::string& value = listed.value;
             Item item;
             item.entry = n++;
             item.name = value;
-            if (!FitsPathBuffer(value)) {
+            if (!listed.fits) {
                 item.path = std::string(list.name) + "\\" + value;
                 item.state = "refused";
                 item.why = "longer than 259 characters: left alone; the log says it failed";
@@ -400,14 +390,15 @@ void PlanRegistry(const PlanInfo& info, std::vector<DeletedTree>* deleted, Plan*
 }
 
 // The installed-programs entry as the worker opens it, read only.
-bool PlanEntry(const PlanInfo& info, Plan* plan)
+bool PlanEntry(const InfoFile* info, Plan* plan)
 {
-    std::string key = info.Value(TW_SECTION_OPTIONS, TW_KEY_UNINSTALL_KEY);
+    char key[MAX_PATH];
+    InfoRead keyRead = ReadUninstallKey(info, key, COUNTOF(key));
     plan->uninstallKey = key;
     std::string entryPath = std::string(kUninstallRoot) + "\\" + key;
-    if (key.empty() || !FitsPathBuffer(key) || !FitsPathBuffer(entryPath)) {
-        plan->stop = key.empty() ? "[Options] UninstallKey is missing or empty"
-                                 : "[Options] UninstallKey is too long for the entry's path";
+    if (keyRead != INFO_OK || entryPath.size() >= MAX_PATH) {
+        plan->stop = keyRead == INFO_EMPTY ? "[Options] UninstallKey is missing or empty"
+                                           : "[Options] UninstallKey is too long for the entry's path";
         plan->stop += ": the uninstaller shows \"Failed to initialize.\" and removes nothing";
         return false;
     }
@@ -424,7 +415,7 @@ bool PlanEntry(const PlanInfo& info, Plan* plan)
     // right to do so tells whether it can, and creates nothing.
     KeyGuard hParent;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_CREATE_SUB_KEY, hParent.Out()) != ERROR_SUCCESS) {
-        plan->stop = "the installed-programs entry " + key + " is not there and this user cannot create it: the "
+        plan->stop = "the installed-programs entry " + plan->uninstallKey + " is not there and this user cannot create it: the "
                      "uninstaller shows \"Failed to initialize.\" and removes nothing";
         return false;
     }
@@ -646,24 +637,28 @@ int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         plan.stop = "the program carries no uninstall information: the uninstaller shows \"Could not read "
                     "uninstall information.\"";
     }
-    PlanInfo info(text);
+    InfoFile info;
+    LoadInfoText(text.data(), text.size(), &info);
     if (fromExecutable) {
         // The launcher names itself as the installed uninstaller.
         char full[MAX_PATH];
         DWORD cch = GetFullPathNameA(files[0].c_str(), COUNTOF(full), full, NULL);
         uninstFile = cch > 0 && cch < COUNTOF(full) ? full : files[0];
     } else {
-        uninstFile = info.Value(TW_SECTION_GENERAL, TW_KEY_UNINST_FILE);
+        char named[TW_CCH_UNINST_FILE];
+        if (ReadUninstFile(&info, named, COUNTOF(named)) == INFO_OK)
+            uninstFile = named;
     }
 
-    if (plan.stop.empty() && PlanEntry(info, &plan)) {
+    if (plan.stop.empty() && PlanEntry(&info, &plan)) {
         Simulation sim;
         std::vector<DeletedTree> deleted;
-        PlanFiles(info, &sim, &plan);
-        PlanGroups(info, &sim, &plan);
-        PlanRegistry(info, &deleted, &plan);
+        PlanFiles(&info, &sim, &plan);
+        PlanGroups(&info, &sim, &plan);
+        PlanRegistry(&info, &deleted, &plan);
         PlanEnd(uninstFile, &deleted, &sim, &plan);
     }
+    FreeInfoFile(&info);
     std::string shown = json ? FormatJson(plan) : FormatText(plan);
     out.write(shown.data(), (std::streamsize)shown.size());
     return plan.stop.empty() ? TWPACK_OK : TWPACK_PROBLEMS;
