@@ -5,19 +5,10 @@
 #include "worker/worker.h"
 #include "common/common.h"
 #include "common/guard.h"
+#include "info/protected_groups.h"
 
 #include <shlobj.h>
 #include <commdlg.h>
-
-// The fixed protected names, compared after the user's own Startup title.
-static const char* const kFixedProtectedNames[] = {
-    "\xBD\xC0\xB0\xC4\xB1\xAF\xCC\xDF",                  // half-width katakana "sutaatoappu"
-    "\x83\x58\x83\x5E\x81\x5B\x83\x67\x83\x41\x83\x62\x83\x76",  // full-width katakana "sutaatoappu"
-    "Startup",
-    "\xBD\xC0\xB0\xC4\x20\xB1\xAF\xCC\xDF",              // half-width katakana with a blank
-    "Start Up",
-    "\x82\xB7\x82\xBD\x81\x5B\x82\xC6\x82\xA0\x82\xC1\x82\xD5",  // hiragana "sutaatoappu"
-};
 
 static const char kUserShellFoldersKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -134,8 +125,8 @@ static int IsProtectedGroup(const char* groupPath)
 
     if (startupTitle[0] != '\0' && lstrcmpA(title, startupTitle) == 0)
         return 1;
-    for (size_t i = 0; i < COUNTOF(kFixedProtectedNames); ++i) {
-        if (lstrcmpA(title, kFixedProtectedNames[i]) == 0)
+    for (size_t i = 0; i < kFixedProtectedGroupTitleCount; ++i) {
+        if (lstrcmpA(title, kFixedProtectedGroupTitles[i]) == 0)
             return 1;
     }
     return 0;

@@ -9,6 +9,7 @@
 #include <set>
 #include <stdio.h>
 
+#include "info/protected_groups.h"
 #include "info/protected_keys.h"
 #include "ini_reader.h"
 
@@ -577,16 +578,6 @@ void Checker::CheckFiles()
 
 void Checker::CheckGroups()
 {
-    // The protected names: the uninstaller leaves a group of this title in
-    // place (it is the user's Startup folder) and reports it as deleted.
-    static const std::string kProtected[] = {
-        "\xBD\xC0\xB0\xC4\xB1\xAF\xCC\xDF",                                  // half-width katakana "Startup"
-        "\x83\x58\x83\x5E\x81\x5B\x83\x67\x83\x41\x83\x62\x83\x76",          // full-width katakana "Startup"
-        "Startup",
-        "\xBD\xC0\xB0\xC4\x20\xB1\xAF\xCC\xDF",                              // half-width katakana with a blank
-        "Start Up",
-        "\x82\xB7\x82\xBD\x81\x5B\x82\xC6\x82\xA0\x82\xC1\x82\xD5",          // hiragana "Startup"
-    };
     std::vector<Entry> entries = ReadList(kGroup.name);
     std::vector<bool> isFolder(entries.size(), true);
     for (const Entry& e : entries) {
@@ -628,9 +619,11 @@ void Checker::CheckGroups()
                 "within 259 characters.");
         }
         std::string title = LastComponent(v);
+        // The uninstaller leaves a group of a protected title in place (it
+        // is the user's Startup folder) and reports it as deleted.
         bool isProtected = false;
-        for (const std::string& p : kProtected)
-            isProtected = isProtected || title == p;
+        for (size_t i = 0; i < kFixedProtectedGroupTitleCount; ++i)
+            isProtected = isProtected || title == kFixedProtectedGroupTitles[i];
         if (isProtected) {
             Add(FindingLevel::Warning, kGroup.name, key, e.line,
                 "A group named " + Quoted(title) + " is never removed: the uninstaller protects the user's "
