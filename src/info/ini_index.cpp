@@ -187,6 +187,10 @@ static void ParseText(ParseState* s, const char* text, const char* end)
     }
 }
 
+// The most sections or keys one index holds: their slots (half as many
+// again, rounded up to a power of two) still fit an unsigned.
+static const unsigned kMaxEntries = 0x40000000u;
+
 static unsigned SlotCount(unsigned entries)
 {
     // At most two thirds full.
@@ -280,12 +284,18 @@ int BuildIniIndex(IniIndex* index, const char* text, size_t cbText, const unsign
 
     ParseState count = { index, 0, 0, 0, 0, 0 };
     ParseText(&count, start, end);
+    // Hundreds of millions of lines are more than the slots and the block
+    // size can count: no index, as when memory runs out.
+    if (count.sectionCount > kMaxEntries || count.keyCount > kMaxEntries)
+        return 0;
     unsigned sectionSlots = SlotCount(count.sectionCount);
     unsigned keySlots = SlotCount(count.keyCount);
-    size_t cb = (size_t)count.sectionCount * sizeof(IniSectionEntry) +
-                (size_t)count.keyCount * sizeof(IniKeyEntry) +
-                ((size_t)sectionSlots + keySlots) * sizeof(unsigned);
-    void* block = calloc(1, cb);
+    unsigned long long cb = (unsigned long long)count.sectionCount * sizeof(IniSectionEntry) +
+                            (unsigned long long)count.keyCount * sizeof(IniKeyEntry) +
+                            ((unsigned long long)sectionSlots + keySlots) * sizeof(unsigned);
+    if (cb > (size_t)-1)
+        return 0;
+    void* block = calloc(1, (size_t)cb);
     if (block == NULL)
         return 0;
     index->block = block;
