@@ -14,6 +14,7 @@
 
 #include "cli.h"
 #include "codepage.h"
+#include "info/ini_index.h"
 #include "info/protected_keys.h"
 #include "info_check.h"
 #include "reg_export.h"
@@ -105,6 +106,19 @@ bool ToEntry(const std::string& utf8, const char* what, const Options& o, Genera
                               "code page " + std::to_string(o.codePage) + ": it holds a character that the "
                               "code page does not have" + (o.codePage == 1252 ? " (Japanese names need "
                               "--codepage 932)." : ", or is no valid UTF-8."));
+        return false;
+    }
+    // The reader trims blanks, ends a line at CR or LF, a name at NUL, and
+    // drops one pair of quotes round a value: such a name would come back
+    // as another one, such as a parent key.
+    const std::string& e = *entry;
+    bool changedByReading = e.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
+                            (!e.empty() && (IsIniBlank((unsigned char)e.front()) ||
+                                            IsIniBlank((unsigned char)e.back()))) ||
+                            (e.size() >= 2 && (e.front() == '"' || e.front() == '\'') && e.back() == e.front());
+    if (changedByReading) {
+        g->refusals.push_back("The " + std::string(what) + " '" + EscapedBytes(utf8) + "' would not be read back "
+                              "as it stands: it starts or ends with a blank or a quote, or holds a line end.");
         return false;
     }
     if (entry->size() > kMaxValue) {

@@ -115,3 +115,15 @@ TEST(TwpackInit, RefusesNamesTheCodePageCannotHold)
     EXPECT_NE(std::string::npos, r.err.find("nothing written")) << r.err;
     EXPECT_FALSE(Exists(s.dir + "info.ini"));
 }
+
+// A key that the reader would give back as another one (here trimmed, so
+// the worker would delete a different tree) is refused, not written.
+TEST(TwpackInit, RefusesNamesTheReaderWouldChange)
+{
+    Staged s;
+    WriteBytes(s.dir + "c.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App ]\r\n\"a\"=\"b\"\r\n");
+    RunResult r = RunTwpackProgram(s.dir, "init --dir stage --as 'C:\\App' --key VendorApp --reg c.reg -o info.ini");
+    EXPECT_EQ(1, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.err.find("'Software\\Vendor\\App ' would not be read back")) << r.err;
+    EXPECT_FALSE(Exists(s.dir + "info.ini"));
+}
