@@ -363,13 +363,7 @@ static int DoWaitStarted(char** args, int count, int* taken)
 
 static int DoWaitUninstaller(char** args, int count, int* taken)
 {
-    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
-    DWORD start = GetTickCount();
-    int left;
-    while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
-           GetTickCount() - start < timeoutMs)
-        Sleep(50);
-    Reportf("uninstaller processes left: %s\n", left ? "yes" : "no");
+    WaitUninstallerGone((DWORD)atoi(TakeArgument(args, count, taken)));
     return 1;
 }
 

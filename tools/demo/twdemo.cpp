@@ -84,13 +84,7 @@ static int DoRunDialog(char** args, int count, int* taken)
 // Waits until no launcher or worker process is left.
 static int DoWaitUninstaller(char** args, int count, int* taken)
 {
-    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
-    DWORD start = GetTickCount();
-    int left;
-    while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
-           GetTickCount() - start < timeoutMs)
-        Sleep(100);
-    Reportf("uninstaller processes left: %s\n", left ? "yes" : "no");
+    WaitUninstallerGone((DWORD)atoi(TakeArgument(args, count, taken)));
     return 1;
 }
 

@@ -227,6 +227,16 @@ DWORD FindProcessByName(const char* exeName)
     return 0;
 }
 
+void WaitUninstallerGone(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    int left;
+    while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&
+           GetTickCount() - start < timeoutMs)
+        Sleep(50);
+    Reportf("uninstaller processes left: %s\n", left ? "yes" : "no");
+}
+
 // ---- The phase pictures -----------------------------------------------------
 
 // The figure of a picture: its dark red pixels, as positions relative to

@@ -72,6 +72,9 @@ HWND ReadQuestion();
 
 // The process of an executable name, 0 when none runs.
 DWORD FindProcessByName(const char* exeName);
+// Waits (at most timeoutMs) until no launcher or worker process is left and
+// reports "uninstaller processes left: yes|no".
+void WaitUninstallerGone(DWORD timeoutMs);
 
 // ---- The phase pictures -----------------------------------------------------
 // The three indicators, each read off the screen and named by the picture
