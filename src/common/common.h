@@ -58,6 +58,10 @@ int AppendBackslash(char* path, size_t cchPath);
 #define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
 #define TW_WORKER_COPY_NAME "twuninst.bin"
 
+// Reads cb bytes from the file's current position into buffer. Non-zero
+// when all of them were read; 0 when reading failed or the file ended first.
+int ReadWhole(HANDLE hFile, void* buffer, DWORD cb);
+
 // The temporary directory with a final backslash, in dir (cchDir bytes).
 // Non-zero on success; 0 when it is not available or does not fit.
 int GetTempDirectory(char* dir, size_t cchDir);

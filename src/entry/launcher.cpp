@@ -36,14 +36,8 @@ static BYTE* ReadOwnPayload(DWORD* pcbPayload)
     if (SetFilePointer(hFile.Get(), (LONG)offset, NULL, FILE_BEGIN) != offset)
         return NULL;
     // A short read would leave zeros where uninstall information belongs.
-    DWORD cbRead = 0;
-    while (cbRead < cbPayload) {
-        DWORD cbChunk = 0;
-        if (!ReadFile(hFile.Get(), (BYTE*)payload.Get() + cbRead, cbPayload - cbRead, &cbChunk, NULL) ||
-            cbChunk == 0)
-            return NULL;
-        cbRead += cbChunk;
-    }
+    if (!ReadWhole(hFile.Get(), payload.Get(), cbPayload))
+        return NULL;
     *pcbPayload = cbPayload;
     return (BYTE*)payload.Detach();
 }

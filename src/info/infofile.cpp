@@ -44,14 +44,8 @@ static char* ReadWholeFile(const char* path, DWORD* pcbText)
     HeapGuard text(HeapAlloc(GetProcessHeap(), 0, (SIZE_T)cbFile + 1));
     if (text.Get() == NULL)
         return NULL;
-    DWORD cbRead = 0;
-    while (cbRead < cbFile) {
-        DWORD cbChunk = 0;
-        if (!ReadFile(hFile.Get(), (char*)text.Get() + cbRead, cbFile - cbRead, &cbChunk, NULL) ||
-            cbChunk == 0)
-            return NULL;
-        cbRead += cbChunk;
-    }
+    if (!ReadWhole(hFile.Get(), text.Get(), cbFile))
+        return NULL;
     ((char*)text.Get())[cbFile] = '\0';
     *pcbText = cbFile;
     return (char*)text.Detach();
