@@ -807,8 +807,11 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix)
     // The product's own text, as written for the 32-bit build.
     std::string source = ReadFileBytes(SourceTreePath("src/res/twuninst.manifest"));
     const std::string x86 = "processorArchitecture=\"X86\"";
-    for (size_t at = source.find(x86); at != std::string::npos; at = source.find(x86, at))
-        source.replace(at, x86.size(), kArchitecture);
+    // The search goes on after each replacement, which in the 32-bit build
+    // is the same text again.
+    const std::string arch = kArchitecture;
+    for (size_t at = source.find(x86); at != std::string::npos; at = source.find(x86, at + arch.size()))
+        source.replace(at, x86.size(), arch);
     EXPECT_EQ(source, manifest);
 }
 
