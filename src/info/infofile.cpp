@@ -34,8 +34,10 @@ static int ComposeProfilePath(const char* infoPath, char* path, size_t cchPath)
 // stores its size. NULL when it cannot be opened or read whole.
 static char* ReadWholeFile(const char* path, DWORD* pcbText)
 {
-    HandleGuard hFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    // No FILE_SHARE_DELETE: the 9x family refuses the flag, and the file is
+    // open only while it is read.
+    HandleGuard hFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
     if (hFile.Get() == INVALID_HANDLE_VALUE)
         return NULL;
     DWORD cbFile = GetFileSize(hFile.Get(), NULL);
@@ -223,12 +225,22 @@ InfoRead ReadUninstFile(const InfoFile* info, char* value, size_t cchValue)
     return ReadInfoString(info, TW_SECTION_GENERAL, TW_KEY_UNINST_FILE, value, cchValue);
 }
 
+// The 9x family keeps what the profile functions write in a cache of its
+// own, and a reader that opens the file itself (as ours does) sees the file
+// as of the last flush. Flushing after each group of writes keeps every
+// reader, in this process or another, up to date.
+static void FlushProfileWrites(const char* infoPath)
+{
+    WritePrivateProfileStringA(NULL, NULL, NULL, infoPath);
+}
+
 int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD processId)
 {
     char id[16];
     wsprintfA(id, "%d", (int)processId);
     int ok = WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_UNINST_FILE, uninstFile, infoPath);
     ok = WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_UNINST_SRC_PROCESS, id, infoPath) && ok;
+    FlushProfileWrites(infoPath);
     return ok;
 }
 
@@ -238,6 +250,7 @@ int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath)
     WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_LOG_FILE, logPath[0] ? logPath : NULL,
                                infoPath);
     WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, NULL, infoPath);
+    FlushProfileWrites(infoPath);
     // Removing a key that is not there may count as a failure; what
     // matters is what the worker will read.
     InfoFile info;
@@ -264,7 +277,9 @@ int WriteRunResult(const char* infoPath, int result)
 {
     char text[16];
     wsprintfA(text, "%d", result);
-    return WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, text, infoPath) != 0;
+    int ok = WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_RESULT, text, infoPath) != 0;
+    FlushProfileWrites(infoPath);
+    return ok;
 }
 
 int ReadRunResult(const InfoFile* info)
