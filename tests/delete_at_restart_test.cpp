@@ -11,6 +11,7 @@
 #include "common/guard.h"
 #include "worker/worker.h"
 #include "test_support.h"
+#include "personality_9x.h"
 
 namespace {
 
@@ -140,8 +141,10 @@ protected:
     }
 
     // Runs a copy of the child program that Wine treats as a Windows 98
-    // program, with the given files; returns what it printed.
-    std::string RunChildAsWindows98(const std::vector<std::string>& files)
+    // program, with the given files, under the 9x personality unless the
+    // case is an emulator's (a 9x version without 9x answers); returns what
+    // it printed.
+    std::string RunChildAsWindows98(const std::vector<std::string>& files, bool under9x = true)
     {
         std::string child = BuildTreePath("tests/restart_child.exe");
         std::string copy = dir_ + kChildCopyName;
@@ -157,12 +160,23 @@ protected:
         for (const std::string& f : files)
             commandLine += " \"" + f + "\"";
         std::string outputPath = dir_ + "child-output.txt";
+        std::string reportPath = dir_ + "personality.txt";
+        DeleteFileA(reportPath.c_str());
+        SetEnvironmentVariableA(TW_PERSONALITY_9X_REPORT, reportPath.c_str());
         ChildProgram program;
-        if (!program.Start(commandLine, outputPath)) {
+        int started = program.Start(commandLine, outputPath, under9x);
+        SetEnvironmentVariableA(TW_PERSONALITY_9X_REPORT, NULL);
+        if (!started) {
             ADD_FAILURE() << "cannot start " << copy;
             return "";
         }
         EXPECT_TRUE(program.Wait(60000));
+        // The answers came from the 9x personality, and it knew every call.
+        std::string report = ReadFileBytes(reportPath);
+        EXPECT_EQ(under9x, report.find(std::string(kChildCopyName) + ": active\r\n") != std::string::npos)
+            << report;
+        EXPECT_EQ(std::string::npos, report.find(": no row:")) << report;
+        EXPECT_EQ(std::string::npos, report.find(": missing on 9x:")) << report;
         std::string printed = ReadFileBytes(outputPath);
         printed.erase(std::remove(printed.begin(), printed.end(), '\r'), printed.end());
         return printed;
@@ -248,14 +262,15 @@ TEST_F(DeleteAtRestart, Windows98KeepsEveryEntryAndAppendsTheNewOneLast)
 
 TEST_F(DeleteAtRestart, Windows98KeepsASectionLargerThanTheProfileBuffer)
 {
-    // Wine has no limit on profile sections, unlike the 9x family.
+    // Wine has no limit on profile sections, unlike the 9x family: an
+    // emulator that reports Windows 98 without its limits.
     std::vector<std::string> expected;
     std::string ini = PendingSection(1500, &expected);
     ASSERT_GT(ini.size(), 0x7FFFu + 20000u);
     WriteFileBytes(wininit_, ini);
     expected.push_back("NUL=" + ShortPathOf(victim_));
 
-    std::string out = RunChildAsWindows98({victim_});
+    std::string out = RunChildAsWindows98({victim_}, false);
 
     EXPECT_EQ("platform=1 nt=0\nresult=1\n", out);
     bool found = false;
@@ -266,14 +281,14 @@ TEST_F(DeleteAtRestart, Windows98KeepsASectionLargerThanTheProfileBuffer)
 }
 
 // The profile functions of the 9x family handle at most 32,767 characters
-// of a section. A list cut there when read (the child answers as they do),
-// or one that only the new entry would take past it, stays as it was.
+// of a section. A list cut there when read, or one that only the new entry
+// would take past it, stays as it was.
 TEST_F(DeleteAtRestart, Windows98LeavesAListAtTheProfileLimitAlone)
 {
     struct Case {
         const char* name;
         int entries;
-        bool answerAs9x;
+        bool beyondLimit;
     };
     const Case cases[] = {
         {"cut when read", 1500, true},
@@ -288,13 +303,10 @@ TEST_F(DeleteAtRestart, Windows98LeavesAListAtTheProfileLimitAlone)
             cchAnswer += line.size() + 1;
         // The first list lies beyond the limit; the second within it, with
         // no room left for an entry of ten characters.
-        ASSERT_TRUE(c.answerAs9x ? cchAnswer > 32767 : cchAnswer + 2 < 32767 && cchAnswer + 10 > 32767);
+        ASSERT_TRUE(c.beyondLimit ? cchAnswer > 32767 : cchAnswer + 2 < 32767 && cchAnswer + 10 > 32767);
         WriteFileBytes(wininit_, ini);
-        std::vector<std::string> args = {victim_};
-        if (c.answerAs9x)
-            args.insert(args.begin(), "--9x-limit");
 
-        EXPECT_EQ("platform=1 nt=0\nresult=0\n", RunChildAsWindows98(args));
+        EXPECT_EQ("platform=1 nt=0\nresult=0\n", RunChildAsWindows98({victim_}));
         EXPECT_TRUE(ReadFileBytes(wininit_) == ini);
     }
 }

@@ -16,8 +16,6 @@ static const DWORD kSectionBufferSize = 0x10000;
 // more; give up rather than keep growing.
 static const DWORD kLargestSectionBuffer = 0x4000000;
 
-GetProfileSectionFunction g_getProfileSection = GetPrivateProfileSectionA;
-
 int IsNtPlatform()
 {
     OSVERSIONINFOA version;
@@ -68,7 +66,7 @@ int AddWininitDeletion(const char* path)
         section = (char*)block.Get();
         if (section == NULL)
             return 0;
-        cchSection = g_getProfileSection("Rename", section, cbBlock, wininitPath);
+        cchSection = GetPrivateProfileSectionA("Rename", section, cbBlock, wininitPath);
         if (cchSection + 2 < cbBlock && cchSection + cchEntry + 2 <= cbBlock)
             break;
     }
@@ -85,5 +83,9 @@ int AddWininitDeletion(const char* path)
     // ends the list again. Entries already there stay in their order.
     CopyMemory(section + cchSection, entry, cchEntry + 1);
     section[cchSection + cchEntry + 1] = '\0';
-    return WritePrivateProfileSectionA("Rename", section, wininitPath) != 0;
+    int written = WritePrivateProfileSectionA("Rename", section, wininitPath) != 0;
+    // WININIT.EXE reads the file itself at the next start, while the 9x
+    // family may still hold the section in its profile cache: flush it.
+    WritePrivateProfileStringA(NULL, NULL, NULL, wininitPath);
+    return written;
 }

@@ -81,14 +81,6 @@ int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName);
 typedef LONG (WINAPI* RegDeleteKeyFunction)(HKEY hKey, LPCSTR subKey);
 extern RegDeleteKeyFunction g_regDeleteKey;
 
-// The call that reads the [Rename] section during AddWininitDeletion.
-// Defined in delete_at_restart.cpp as GetPrivateProfileSectionA and never
-// changed by the product; tests replace it to answer as a 9x system does
-// (cut at its limit), which Wine cannot make real.
-typedef DWORD (WINAPI* GetProfileSectionFunction)(LPCSTR appName, LPSTR returnedString,
-                                                  DWORD cchSize, LPCSTR fileName);
-extern GetProfileSectionFunction g_getProfileSection;
-
 // Arranges for the file to be deleted at the next restart of the system.
 int ScheduleDeleteAtRestart(const char* path);
 

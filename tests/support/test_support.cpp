@@ -3,6 +3,7 @@
 // way a user sees them, and child programs.
 
 #include "test_support.h"
+#include "personality_9x.h"
 
 #include "common/guard.h"
 
@@ -216,10 +217,20 @@ ChildProgram::~ChildProgram()
         CloseHandle(process_);
 }
 
-int ChildProgram::Start(const std::string& commandLine, const std::string& outputPath)
+int ChildProgram::Start(const std::string& commandLine, const std::string& outputPath, bool under9x)
 {
     if (process_ != NULL)
         return 0;
+    // The layer stays idle in this process, which Wine does not report as
+    // the 9x family; it only starts the child.
+    CreateProcessUnder9xFunction createProcess = CreateProcessA;
+    if (under9x) {
+        HMODULE hLayer = LoadLibraryA(BuildTreePath("tests/" TW_PERSONALITY_9X_DLL).c_str());
+        createProcess = hLayer != NULL
+            ? (CreateProcessUnder9xFunction)(void*)GetProcAddress(hLayer, TW_CREATE_PROCESS_UNDER_9X) : NULL;
+        if (createProcess == NULL)
+            return 0;
+    }
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
@@ -237,7 +248,7 @@ int ChildProgram::Start(const std::string& commandLine, const std::string& outpu
     HandleGuard output(hOutput);
     std::string line = commandLine;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(NULL, &line[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
+    if (!createProcess(NULL, &line[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
         return 0;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;

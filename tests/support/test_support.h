@@ -58,8 +58,11 @@ public:
 
     // Starts commandLine (the quoted program first), once per object. With
     // outputPath, the child's standard output and error go to that file.
-    // Non-zero on success.
-    int Start(const std::string& commandLine, const std::string& outputPath = std::string());
+    // With under9x, the child runs under the 9x personality (see
+    // personality_9x.h; it answers as the 9x family only where Wine
+    // reports that family to the child). Non-zero on success.
+    int Start(const std::string& commandLine, const std::string& outputPath = std::string(),
+              bool under9x = false);
     // Waits up to timeoutMs for the child to end; one still running then is
     // ended. Non-zero when it ended by itself.
     int Wait(DWORD timeoutMs);
