@@ -7,6 +7,8 @@
 //
 // Actions, run in order (the first failing one ends the driver, exit code 1):
 //   start <command line>      start a process (usually twuninst.exe /s)
+//   start-9x <layer dll> <command line>
+//                             the same under the 9x personality
 //   answer yes|no             wait for the question box, report it, press
 //   error-box                 wait for an error box, report it, press OK
 //   run-dialog <log file> [hold-launcher <installed exe> <entry key>]
@@ -19,6 +21,7 @@
 //   lock <path>               hold the file open, unshared, until the end
 //   keys <root\path> ...      report each key as present or absent
 //   pending                   report the pending file operations
+//   short-path <path>         report the file's short (8.3) path
 //   locale                    report the code page and UI language Wine
 //                             gives ("locale: 932:0x0411")
 //
@@ -32,6 +35,7 @@
 #include "common/common.h"
 #include "driving.h"
 #include "res/resource.h"
+#include "personality_9x.h"
 
 static HANDLE s_hStarted = NULL;          // the process of the last "start"
 
@@ -82,21 +86,46 @@ static int IsProcessAlive(HANDLE hProcess)
     return hProcess != NULL && WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT;
 }
 
-static int DoStart(char** args, int count, int* taken)
+static int StartProcess(const char* commandLine, CreateProcessUnder9xFunction createProcess)
 {
-    const char* commandLine = TakeArgument(args, count, taken);
     char line[2048];
     CopyText(line, COUNTOF(line), commandLine);
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    if (!createProcess(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return ReportFailure("start");
     CloseHandle(pi.hThread);
     if (s_hStarted != NULL)
         CloseHandle(s_hStarted);
     s_hStarted = pi.hProcess;
+    return 1;
+}
+
+static int DoStart(char** args, int count, int* taken)
+{
+    return StartProcess(TakeArgument(args, count, taken), CreateProcessA);
+}
+
+// The layer stays idle in the driver, which Wine does not report as the 9x
+// family; it follows the started process into the processes it starts.
+static int DoStartUnder9x(char** args, int count, int* taken)
+{
+    HMODULE hLayer = LoadLibraryA(TakeArgument(args, count, taken));
+    CreateProcessUnder9xFunction createProcess = hLayer != NULL
+        ? (CreateProcessUnder9xFunction)(void*)GetProcAddress(hLayer, TW_CREATE_PROCESS_UNDER_9X) : NULL;
+    if (createProcess == NULL)
+        return ReportFailure("cannot load the 9x personality");
+    return StartProcess(TakeArgument(args, count, taken), createProcess);
+}
+
+static int DoShortPath(char** args, int count, int* taken)
+{
+    const char* path = TakeArgument(args, count, taken);
+    char shortPath[MAX_PATH];
+    DWORD cch = GetShortPathNameA(path, shortPath, COUNTOF(shortPath));
+    Reportf("short path of %s: %s\n", path, cch > 0 && cch < COUNTOF(shortPath) ? shortPath : "(none)");
     return 1;
 }
 
@@ -388,7 +417,7 @@ int main(int argc, char** argv)
     static const DriverAction kActions[] = {
         { "start", DoStart }, { "answer", DoAnswer }, { "error-box", DoErrorBox },
         { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
-        { "locale", DoLocale },
+        { "locale", DoLocale }, { "start-9x", DoStartUnder9x }, { "short-path", DoShortPath },
         { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));
