@@ -112,9 +112,7 @@ static int DoStart(char** args, int count, int* taken)
 // family; it follows the started process into the processes it starts.
 static int DoStartUnder9x(char** args, int count, int* taken)
 {
-    HMODULE hLayer = LoadLibraryA(TakeArgument(args, count, taken));
-    CreateProcessUnder9xFunction createProcess = hLayer != NULL
-        ? (CreateProcessUnder9xFunction)(void*)GetProcAddress(hLayer, TW_CREATE_PROCESS_UNDER_9X) : NULL;
+    CreateProcessUnder9xFunction createProcess = LoadPersonality9x(TakeArgument(args, count, taken));
     if (createProcess == NULL)
         return ReportFailure("cannot load the 9x personality");
     return StartProcess(TakeArgument(args, count, taken), createProcess);

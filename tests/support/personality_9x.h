@@ -28,3 +28,13 @@ typedef BOOL (WINAPI* CreateProcessUnder9xFunction)(LPCSTR applicationName, LPST
                                                     LPSTARTUPINFOA startupInfo,
                                                     LPPROCESS_INFORMATION processInformation);
 #define TW_CREATE_PROCESS_UNDER_9X "CreateProcessUnder9x"
+
+// Loads the layer from dllPath into the calling process (where it stays
+// idle unless Wine reports the 9x family) and returns its CreateProcessA
+// stand-in; NULL when it cannot be loaded.
+inline CreateProcessUnder9xFunction LoadPersonality9x(const char* dllPath)
+{
+    HMODULE hLayer = LoadLibraryA(dllPath);
+    return hLayer != NULL
+        ? (CreateProcessUnder9xFunction)(void*)GetProcAddress(hLayer, TW_CREATE_PROCESS_UNDER_9X) : NULL;
+}

@@ -224,13 +224,10 @@ int ChildProgram::Start(const std::string& commandLine, const std::string& outpu
     // The layer stays idle in this process, which Wine does not report as
     // the 9x family; it only starts the child.
     CreateProcessUnder9xFunction createProcess = CreateProcessA;
-    if (under9x) {
-        HMODULE hLayer = LoadLibraryA(BuildTreePath("tests/" TW_PERSONALITY_9X_DLL).c_str());
-        createProcess = hLayer != NULL
-            ? (CreateProcessUnder9xFunction)(void*)GetProcAddress(hLayer, TW_CREATE_PROCESS_UNDER_9X) : NULL;
-        if (createProcess == NULL)
-            return 0;
-    }
+    if (under9x)
+        createProcess = LoadPersonality9x(BuildTreePath("tests/" TW_PERSONALITY_9X_DLL).c_str());
+    if (createProcess == NULL)
+        return 0;
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
