@@ -295,7 +295,8 @@ TEST(LauncherWithoutInformation, EndsAQuietRunWithoutAWindowAndLogsBesideItsCall
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_EQ(std::string(LoadTextBuffer(IDS_CANNOT_READ_INFO)) +
                   "\r\nSummary: files 0 removed, 0 absent, 0 failed; groups 0 removed, 0 absent, "
-                  "0 failed; registry keys 0 removed, 0 absent, 0 failed; result 1 (nothing removed)\r\n",
+                  "0 failed; registry keys 0 removed, 0 absent, 0 failed; registry values 0 removed, "
+                  "0 absent, 0 failed; result 1 (nothing removed)\r\n",
               ReadFileBytes(dir + "quiet run.log"));
 }
 

@@ -114,7 +114,7 @@ static void StartLogFile(const LauncherOptions* options, char* fullPath, size_t 
 static int EndNotStarted(UINT errorId)
 {
     ShowErrorMessage(errorId);
-    const PhaseCounts none[3] = {};
+    const PhaseCounts none[COUNTED_PART_COUNT] = {};
     WriteLogSummary(none, TW_RESULT_NOT_STARTED);
     return TW_RESULT_NOT_STARTED;
 }

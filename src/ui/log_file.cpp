@@ -63,22 +63,35 @@ static const char* DescribeResult(int result)
     return "unknown";
 }
 
+// Appends "; <what> <n> removed, <n> absent, <n> failed" to line.
+static void AppendCountsPart(char* line, size_t cchLine, const char* what, const PhaseCounts& counts)
+{
+    char part[100];
+    wsprintfA(part, "; %s %u removed, %u absent, %u failed", what, counts.removed, counts.absent,
+              counts.failed);
+    AppendText(line, cchLine, part);
+}
+
 void WriteLogSummary(const PhaseCounts* counts, int result)
 {
     // Fixed English, whatever the language of the lines above it, so that
-    // scripts can read it; nine counts of ten digits at most fit easily.
-    char line[400];
+    // scripts can read it; a part is only ever added before "; result", so
+    // that what scripts read stays where it was.
+    char line[600];
     if (counts == NULL) {
         wsprintfA(line, "Summary: result %d (%s)\r\n", result, DescribeResult(result));
     } else {
         wsprintfA(line,
                   "Summary: files %u removed, %u absent, %u failed; "
                   "groups %u removed, %u absent, %u failed; "
-                  "registry keys %u removed, %u absent, %u failed; result %d (%s)\r\n",
-                  counts[0].removed, counts[0].absent, counts[0].failed,
-                  counts[1].removed, counts[1].absent, counts[1].failed,
-                  counts[2].removed, counts[2].absent, counts[2].failed,
-                  result, DescribeResult(result));
+                  "registry keys %u removed, %u absent, %u failed",
+                  counts[COUNT_FILES].removed, counts[COUNT_FILES].absent, counts[COUNT_FILES].failed,
+                  counts[COUNT_GROUPS].removed, counts[COUNT_GROUPS].absent, counts[COUNT_GROUPS].failed,
+                  counts[COUNT_KEYS].removed, counts[COUNT_KEYS].absent, counts[COUNT_KEYS].failed);
+        AppendCountsPart(line, COUNTOF(line), "registry values", counts[COUNT_VALUES]);
+        char end[100];
+        wsprintfA(end, "; result %d (%s)\r\n", result, DescribeResult(result));
+        AppendText(line, COUNTOF(line), end);
     }
     WriteLogText(line);
 }

@@ -96,10 +96,15 @@ struct PhaseCounts {
     unsigned failed;    // still there, or never tried (a path too long)
 };
 
+// What the summary counts, in the order of its parts: the files, groups and
+// registry-key phases, then the listed registry values (values and list
+// elements such as a PATH directory).
+enum CountedPart { COUNT_FILES, COUNT_GROUPS, COUNT_KEYS, COUNT_VALUES, COUNTED_PART_COUNT };
+
 // Writes the summary line "Summary: files <n> removed, <n> absent, <n>
-// failed; groups ...; registry keys ...; result <n> (<words>)". counts holds
-// the files, groups and registry phases; NULL writes "Summary: result <n>
-// (<words>)" alone, for a run whose counts are unknown.
+// failed; groups ...; registry keys ...; registry values ...; result <n>
+// (<words>)". counts holds COUNTED_PART_COUNT entries; NULL writes
+// "Summary: result <n> (<words>)" alone, for a run whose counts are unknown.
 void WriteLogSummary(const PhaseCounts* counts, int result);
 
 // True when a log was asked for and any part of it could not be written.

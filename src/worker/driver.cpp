@@ -9,6 +9,7 @@
 #include "common/common.h"
 #include "common/guard.h"
 #include "info/info.h"
+#include "info/value_entries.h"
 #include "ui/ui.h"
 #include "res/resource.h"
 
@@ -34,9 +35,10 @@ struct PendingDirectories {
 };
 
 // What a run came to: the counts of the three phases (files, groups,
-// registry keys) and the RunResult, for the log's summary and the launcher.
+// registry keys, and the registry values of the last phase) and the
+// RunResult, for the log's summary and the launcher.
 struct RunTally {
-    PhaseCounts counts[3];
+    PhaseCounts counts[COUNTED_PART_COUNT];
     int result;   // -1 until the summary is written
 };
 
@@ -181,38 +183,151 @@ static int VisitRegistryEntry(const char* value, InfoRead result, void* context)
     return 1;
 }
 
-// Removes what the three lists name, in their order: files (directories are
-// kept for the end), program groups, registry key trees. With pictures (the
-// progress dialog shows), each phase change shows on the indicators after
-// the phase's minimum time; without, the phases run back to back.
+// The registry lists of the four roots, in the order the phase reads them.
+static const struct {
+    const char* trees;
+    const char* values;
+    HKEY root;
+    const char* prefix;
+} kRegistryLists[] = {
+    { TW_SECTION_REG_CURRENT_USER, TW_SECTION_VALUES_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER \\" },
+    { TW_SECTION_REG_CLASSES_ROOT, TW_SECTION_VALUES_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT \\" },
+    { TW_SECTION_REG_LOCAL_MACHINE, TW_SECTION_VALUES_LOCAL_MACHINE, HKEY_LOCAL_MACHINE,
+      "HKEY_LOCAL_MACHINE \\" },
+    { TW_SECTION_REG_USERS, TW_SECTION_VALUES_USERS, HKEY_USERS, "HKEY_USERS \\" },
+};
+
+// The parts of a value-list entry as NUL-terminated texts. Each fits, as
+// the entry itself fits a path buffer.
+struct ValueEntryTexts {
+    ValueEntryKind kind;
+    char keyPath[TW_CCH_LIST_VALUE];
+    char name[TW_CCH_LIST_VALUE];
+    char directory[TW_CCH_LIST_VALUE];
+};
+
+static void SplitValueEntry(const char* value, InfoRead result, ValueEntryTexts* texts)
+{
+    ValueEntry parsed;
+    texts->kind = result == INFO_OK ? ParseValueEntry(value, IsLeadByteOfAnsiCodePage, &parsed)
+                                    : VALUE_ENTRY_MALFORMED;
+    texts->keyPath[0] = texts->name[0] = texts->directory[0] = '\0';
+    if (texts->kind == VALUE_ENTRY_MALFORMED)
+        return;
+    lstrcpynA(texts->keyPath, value, (int)parsed.cchKeyPath + 1);
+    lstrcpynA(texts->name, value + parsed.nameAt, (int)parsed.cchName + 1);
+    lstrcpynA(texts->directory, value + parsed.directoryAt, (int)parsed.cchDirectory + 1);
+}
+
+// The number of parts of a key path: an inner key has more.
+static unsigned CountKeyParts(const char* keyPath)
+{
+    unsigned parts = 1;
+    for (const char* p = keyPath; *p != '\0'; p = CharNextA(p))
+        parts += *p == '\\';
+    return parts;
+}
+
+struct ValuePhase {
+    HKEY root;
+    const char* prefix;
+    PhaseCounts* counts;
+    int* environmentChanged;   // set when a value below an Environment key changed
+    unsigned* deepest;         // the most parts of an empty-key entry seen
+    unsigned parts;            // the empty-key entries of this many parts go now
+};
+
+// The values pass: values and list elements; the empty-key entries wait
+// until every value is gone.
+static int VisitValueEntry(const char* value, InfoRead result, void* context)
+{
+    PumpMessagesWhenDue(g_hProgressDlg);
+    ValuePhase* phase = (ValuePhase*)context;
+    ValueEntryTexts texts;
+    SplitValueEntry(value, result, &texts);
+    if (texts.kind == VALUE_ENTRY_EMPTY_KEY) {
+        unsigned parts = CountKeyParts(texts.keyPath);
+        if (parts > *phase->deepest)
+            *phase->deepest = parts;
+        return 1;
+    }
+    int done = 0;
+    if (texts.kind == VALUE_ENTRY_VALUE)
+        done = DeleteListedValue(phase->root, texts.keyPath, texts.name);
+    else if (texts.kind == VALUE_ENTRY_LIST_ELEMENT)
+        done = RemoveListElement(phase->root, texts.keyPath, texts.name, texts.directory);
+    int gone = !done && texts.kind != VALUE_ENTRY_MALFORMED && IsNotFoundError(GetLastError());
+    if (done && IsEnvironmentKeyPath(texts.keyPath))
+        *phase->environmentChanged = 1;
+    CountItem(phase->counts, done, gone);
+    AppendDetailLog(phase->prefix, value, StatusText(done));
+    return 1;
+}
+
+// The empty-key pass for one depth. A key that is not there, or still
+// holds something, stays without a line, as a directory does.
+static int VisitEmptyKeyEntry(const char* value, InfoRead result, void* context)
+{
+    PumpMessagesWhenDue(g_hProgressDlg);
+    const ValuePhase* phase = (const ValuePhase*)context;
+    ValueEntryTexts texts;
+    SplitValueEntry(value, result, &texts);
+    if (texts.kind != VALUE_ENTRY_EMPTY_KEY || CountKeyParts(texts.keyPath) != phase->parts)
+        return 1;
+    int removed = RemoveEmptyKey(phase->root, texts.keyPath);
+    DWORD error = GetLastError();
+    if (removed || (error != ERROR_FILE_NOT_FOUND && error != ERROR_DIR_NOT_EMPTY))
+        AppendDetailLog(phase->prefix, value, StatusText(removed));
+    return 1;
+}
+
+// The registry phase: the key trees of the four roots, then their listed
+// values, then the keys that go only when empty, innermost first. Running
+// programs hear of a changed environment at the end.
+static void RemoveListedRegistry(const InfoFile* info, RunTally* tally)
+{
+    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
+        RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[COUNT_KEYS] };
+        ForEachListEntry(info, kRegistryLists[i].trees, VisitRegistryEntry, &phase);
+    }
+    int environmentChanged = 0;
+    unsigned deepest = 0;
+    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
+        ValuePhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[COUNT_VALUES],
+                             &environmentChanged, &deepest, 0 };
+        ForEachListEntry(info, kRegistryLists[i].values, VisitValueEntry, &phase);
+    }
+    for (unsigned parts = deepest; parts > 0; --parts) {
+        for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
+            ValuePhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[COUNT_VALUES],
+                                 &environmentChanged, &deepest, parts };
+            ForEachListEntry(info, kRegistryLists[i].values, VisitEmptyKeyEntry, &phase);
+        }
+    }
+    if (environmentChanged)
+        AnnounceEnvironmentChange();
+}
+
+// Removes what the lists name, in their order: files (directories are kept
+// for the end), program groups, the registry (key trees, values, keys left
+// empty). With pictures (the progress dialog shows), each phase change
+// shows on the indicators after the phase's minimum time; without, the
+// phases run back to back.
 static void RemoveListedItems(const InfoFile* info, const PhasePictures* pictures,
                               PendingDirectories* pending, RunTally* tally)
 {
     DWORD phaseStart = GetTickCount();
-    FilesPhase files = { pending, &tally->counts[0] };
+    FilesPhase files = { pending, &tally->counts[COUNT_FILES] };
     ForEachListEntry(info, TW_SECTION_FILES, VisitFileEntry, &files);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
 
-    GroupPhase groups = { ReadCommonGroup(info), &tally->counts[1] };
+    GroupPhase groups = { ReadCommonGroup(info), &tally->counts[COUNT_GROUPS] };
     ForEachListEntry(info, TW_SECTION_GROUP, VisitGroupEntry, &groups);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
 
-    static const struct {
-        const char* section;
-        HKEY root;
-        const char* prefix;
-    } kRegistryLists[] = {
-        { TW_SECTION_REG_CURRENT_USER, HKEY_CURRENT_USER, "HKEY_CURRENT_USER \\" },
-        { TW_SECTION_REG_CLASSES_ROOT, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT \\" },
-        { TW_SECTION_REG_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE \\" },
-        { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS \\" },
-    };
-    for (size_t i = 0; i < COUNTOF(kRegistryLists); ++i) {
-        RegistryPhase phase = { kRegistryLists[i].root, kRegistryLists[i].prefix, &tally->counts[2] };
-        ForEachListEntry(info, kRegistryLists[i].section, VisitRegistryEntry, &phase);
-    }
+    RemoveListedRegistry(info, tally);
     if (pictures != NULL)
         ChangePhase(phaseStart, *pictures, IDC_PHASE_REGISTRY, 0);
 }
@@ -224,8 +339,10 @@ static void EndRunLog(RunTally* tally, int started)
 {
     int result = TW_RESULT_NOT_STARTED;
     if (started) {
-        const PhaseCounts* c = tally->counts;
-        result = c[0].failed || c[1].failed || c[2].failed ? TW_RESULT_PARTIAL : TW_RESULT_REMOVED;
+        result = TW_RESULT_REMOVED;
+        for (int part = 0; part < COUNTED_PART_COUNT; ++part)
+            if (tally->counts[part].failed)
+                result = TW_RESULT_PARTIAL;
     }
     if (result == TW_RESULT_REMOVED && LogFileFailed())
         result = TW_RESULT_NO_LOG;

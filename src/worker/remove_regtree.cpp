@@ -42,12 +42,12 @@ static int DeleteSubkeyTree(HKEY hParent, const char* name)
 
 // In the ANSI code page a byte 0x5C after a lead byte belongs to the
 // character ("\x95" "\x5C" is one kanji), as it does for the registry.
-static int IsLeadByteOfAnsiCodePage(unsigned char c)
+int IsLeadByteOfAnsiCodePage(unsigned char c)
 {
     return IsDBCSLeadByte(c) != 0;
 }
 
-int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
+KeyPathVerdict JudgeKeyPath(HKEY root, const char* keyPath)
 {
     KeyRoot keyRoot;
     if (root == HKEY_CURRENT_USER)
@@ -59,8 +59,12 @@ int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
     else if (root == HKEY_USERS)
         keyRoot = KEY_ROOT_USERS;
     else
-        return 0;
+        return KEY_PATH_EMPTY;
+    return ClassifyKeyPath(keyRoot, keyPath, IsLeadByteOfAnsiCodePage);
+}
 
+int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
+{
     // The subkey is judged as part of the whole path, so that an empty or
     // ".." name can never turn the deletion onto the key path itself.
     char wholePath[2 * MAX_PATH];
@@ -69,7 +73,7 @@ int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName)
     if (subkeyName != NULL && (!AppendText(wholePath, COUNTOF(wholePath), "\\") ||
                                !AppendText(wholePath, COUNTOF(wholePath), subkeyName)))
         return 0;
-    return ClassifyKeyPath(keyRoot, wholePath, IsLeadByteOfAnsiCodePage) == KEY_PATH_DELETABLE;
+    return JudgeKeyPath(root, wholePath) == KEY_PATH_DELETABLE;
 }
 
 int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName)

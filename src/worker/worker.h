@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "info/protected_keys.h"
+
 // The worker stage: runs a whole uninstallation from the uninstall
 // information file at infoPath (the text after "/u").
 void WorkerStage(const char* infoPath);
@@ -73,6 +75,69 @@ int DeleteRegistryTree(HKEY root, const char* keyPath, const char* subkeyName);
 // Non-zero when DeleteRegistryTree may delete the key root\keyPath
 // (\subkeyName) as a tree; 0 for the paths it refuses untouched.
 int IsDeletableTree(HKEY root, const char* keyPath, const char* subkeyName);
+
+// The lead-byte test that the portable readers (key paths, value-list
+// entries) take: the system's ANSI code page, as the registry reads names.
+int IsLeadByteOfAnsiCodePage(unsigned char c);
+
+// The registry guard's verdict on root\keyPath (see info/protected_keys.h):
+// KEY_PATH_DELETABLE for a key that may go as a tree; any root other than
+// the four predefined ones that the lists name gives KEY_PATH_EMPTY.
+KeyPathVerdict JudgeKeyPath(HKEY root, const char* keyPath);
+
+// Non-zero when root\keyPath may hold a listed value: any key that the
+// path names plainly, shared keys and a user's whole hive included.
+int IsValueKeyPath(HKEY root, const char* keyPath);
+
+// Deletes the value `name` ("" for the default value) of the key
+// root\keyPath, and only that value: the key stays, even when empty. A
+// shared key is fine, since only a listed value goes; an empty or malformed
+// key path is refused with 0 and ERROR_INVALID_NAME. Non-zero when the
+// value was deleted; on failure the last error is ERROR_FILE_NOT_FOUND
+// when the key or the value is not there.
+int DeleteListedValue(HKEY root, const char* keyPath, const char* name);
+
+// Takes every element equal to directory out of the value `name` of
+// root\keyPath, a REG_SZ or REG_EXPAND_SZ list of elements separated by
+// ';' (such as PATH). Elements compare without regard to case and to one
+// final backslash; the other elements, the separators between them and
+// the value's type stay as they were, byte for byte. The key path is judged
+// as for DeleteListedValue. Non-zero when elements were taken out and the
+// value written; on failure the last error is ERROR_FILE_NOT_FOUND when the
+// key, the value or the element is not there, ERROR_INVALID_DATATYPE for a
+// value of another type, ERROR_NO_UNICODE_TRANSLATION when the value holds
+// characters that the ANSI code page cannot (it is then left untouched).
+int RemoveListElement(HKEY root, const char* keyPath, const char* name, const char* directory);
+
+// Reads the value `name` of an open key (KEY_QUERY_VALUE) as
+// RemoveListElement does: *type, and the data (*cbData bytes as stored,
+// followed by two NULs) in a heap block that *data receives and the caller
+// frees with HeapFree. ERROR_SUCCESS, or the error that stops
+// RemoveListElement (*data is then NULL).
+LONG ReadListValue(HKEY hKey, const char* name, DWORD* type, char** data, DWORD* cbData);
+
+// The text of a list value without the elements equal to directory (as
+// RemoveListElement compares them), into out (at least as many bytes as
+// list and its terminator). Returns how many elements were taken out.
+size_t DropListElements(const char* list, const char* directory, char* out);
+
+// Removes the key root\keyPath when it holds neither subkeys nor values;
+// a key that still holds something stays. Key paths are judged as for
+// DeleteRegistryTree: a shared key is never removed (0, ERROR_INVALID_NAME).
+// Non-zero when the key was removed; on failure the last error is
+// ERROR_FILE_NOT_FOUND when it is not there, ERROR_DIR_NOT_EMPTY when it
+// holds something.
+int RemoveEmptyKey(HKEY root, const char* keyPath);
+
+// True when the key path's last part is "Environment": the keys whose
+// values become the environment of the programs started after a change.
+int IsEnvironmentKeyPath(const char* keyPath);
+
+// Tells the running programs (Explorer, which starts the others) that the
+// environment keys changed: WM_SETTINGCHANGE with "Environment" to every
+// top-level window, waiting at most a bounded time for each and not at all
+// for a window that hangs.
+void AnnounceEnvironmentChange();
 
 // The call that deletes one (subkey-free) registry key during
 // DeleteRegistryTree. Defined in remove_regtree.cpp as RegDeleteKeyA and
