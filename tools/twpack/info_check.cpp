@@ -11,6 +11,7 @@
 
 #include "info/protected_groups.h"
 #include "info/protected_keys.h"
+#include "info/value_entries.h"
 #include "ini_reader.h"
 
 namespace {
@@ -35,12 +36,20 @@ const ListSection kRegistry[] = {
     { "Registry_LOCAL_MACHINE", "registry key" },
     { "Registry_USERS", "registry key" },
 };
+const ListSection kValueLists[] = {
+    { TW_SECTION_VALUES_CURRENT_USER, "registry value" },
+    { TW_SECTION_VALUES_CLASSES_ROOT, "registry value" },
+    { TW_SECTION_VALUES_LOCAL_MACHINE, "registry value" },
+    { TW_SECTION_VALUES_USERS, "registry value" },
+};
 const char* const kRootNames[] = { "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
                                    "HKEY_LOCAL_MACHINE", "HKEY_USERS" };
 
 const char* const kKnownSections[] = { "Options", "Files", "Group", "Registry_CURRENT_USER",
                                        "Registry_CLASSES_ROOT", "Registry_LOCAL_MACHINE",
-                                       "Registry_USERS", "General" };
+                                       "Registry_USERS", TW_SECTION_VALUES_CURRENT_USER,
+                                       TW_SECTION_VALUES_CLASSES_ROOT, TW_SECTION_VALUES_LOCAL_MACHINE,
+                                       TW_SECTION_VALUES_USERS, "General" };
 
 // One entry of a list as the uninstaller will see it.
 struct Entry {
@@ -77,11 +86,13 @@ private:
     void CheckFiles();
     void CheckGroups();
     void CheckRegistry(size_t root);
+    void CheckValues(size_t root);
     void CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
                       const std::vector<bool>& isFolder);
 
     IniText ini_;
     std::vector<Finding> findings_;
+    std::vector<Entry> trees_[4];   // the key-tree entries, for the value lists
 };
 
 std::string Quoted(const std::string& s)
@@ -198,6 +209,31 @@ std::string CanonicalSection(const std::string& name)
     return std::string();
 }
 
+// True when a key path starts with the name of a root, which its section
+// already names.
+bool StartsWithRootName(const std::string& path)
+{
+    std::string lower = Lower(path);
+    static const char* const kRootPrefixes[] = { "hkey_", "hklm", "hkcu", "hkcr", "hku" };
+    for (const char* p : kRootPrefixes) {
+        std::string prefix = p;
+        if (lower.compare(0, prefix.size(), prefix) == 0 &&
+            (prefix == "hkey_" || lower.size() == prefix.size() || lower[prefix.size()] == '\\'))
+            return true;
+    }
+    return false;
+}
+
+// The uninstaller's own judgement of a key path, under both readings of the
+// bytes: the code page of the text is not known here.
+KeyPathVerdict JudgeKeyPath(size_t root, const std::string& path)
+{
+    KeyPathVerdict verdict = ClassifyKeyPath((KeyRoot)root, path.c_str(), nullptr);
+    if (verdict == KEY_PATH_DELETABLE)
+        verdict = ClassifyKeyPath((KeyRoot)root, path.c_str(), IsShiftJisLeadByte);
+    return verdict;
+}
+
 std::string LastComponent(const std::string& path)
 {
     size_t cut = path.find_last_of("\\/:");
@@ -256,7 +292,8 @@ void Checker::CheckSections()
             else
                 message += " The sections it reads are [Options], [Files], [Group], "
                            "[Registry_CURRENT_USER], [Registry_CLASSES_ROOT], "
-                           "[Registry_LOCAL_MACHINE] and [Registry_USERS].";
+                           "[Registry_LOCAL_MACHINE], [Registry_USERS] and the same four as "
+                           "[RegistryValues_...].";
             Add(FindingLevel::Warning, s.name, "", s.line, message);
             continue;
         }
@@ -503,8 +540,13 @@ void Checker::CheckDuplicateValues(const ListSection& list, const std::vector<En
             std::string message = "This repeats entry " + std::to_string(entries[i].index) + " (" +
                                   LineRef(entries[i].line) + "). The uninstaller tries it twice, and the "
                                   "second try finds nothing left";
-            bool logged = std::string(list.name) != "Group" &&
-                          !(std::string(list.name) == "Files" && entries[j].value.back() == '\\');
+            // Directories, groups and keys removed only when empty leave no
+            // line when they are not there.
+            const std::string& v = entries[j].value;
+            bool emptyKey = std::string(list.what) == "registry value" && v.size() >= 2 &&
+                            v.compare(v.size() - 2, 2, "\\\\") == 0;
+            bool logged = std::string(list.name) != "Group" && !emptyKey &&
+                          !(std::string(list.name) == "Files" && v.back() == '\\');
             message += logged ? ", which the user's log shows as \"- failed to delete.\"." : ".";
             Add(FindingLevel::Warning, list.name, std::to_string(entries[j].index), entries[j].line, message);
             break;
@@ -650,16 +692,7 @@ void Checker::CheckRegistry(size_t root)
         CheckCommonEntry(list, e);
         std::string key = std::to_string(e.index);
         const std::string& v = e.value;
-        std::string lower = Lower(v);
-        static const char* const kRootPrefixes[] = { "hkey_", "hklm", "hkcu", "hkcr", "hku" };
-        bool namesRoot = false;
-        for (const char* p : kRootPrefixes) {
-            std::string prefix = p;
-            namesRoot = namesRoot || (lower.compare(0, prefix.size(), prefix) == 0 &&
-                                      (prefix == "hkey_" || lower.size() == prefix.size() ||
-                                       lower[prefix.size()] == '\\'));
-        }
-        if (namesRoot) {
+        if (StartsWithRootName(v)) {
             Add(FindingLevel::Error, list.name, key, e.line,
                 "The key path starts with a root's name, but the section already names the root: write "
                 "the path below " + rootName + ", for example Software\\Sample Vendor\\Sample App. As "
@@ -668,11 +701,7 @@ void Checker::CheckRegistry(size_t root)
             continue;
         }
 
-        // The uninstaller's own judgement, under both readings of the bytes:
-        // the code page of the text is not known here.
-        KeyPathVerdict verdict = ClassifyKeyPath((KeyRoot)root, v.c_str(), nullptr);
-        if (verdict == KEY_PATH_DELETABLE)
-            verdict = ClassifyKeyPath((KeyRoot)root, v.c_str(), IsShiftJisLeadByte);
+        KeyPathVerdict verdict = JudgeKeyPath(root, v);
         if (verdict == KEY_PATH_EMPTY || (verdict == KEY_PATH_MALFORMED && v[0] == '\\')) {
             Add(FindingLevel::Error, list.name, key, e.line,
                 "The key path starts with a backslash; the uninstaller refuses such a path and deletes "
@@ -700,7 +729,13 @@ void Checker::CheckRegistry(size_t root)
                 "this one. List only the program's own keys, for example Software\\Sample Vendor\\Sample App.");
             continue;
         }
-        if (v.back() == '\\') {
+        if (v.size() >= 2 && v.compare(v.size() - 2, 2, "\\\\") == 0) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path ends in two backslashes, the form of a key removed only when empty; but here, "
+                "in [" + std::string(list.name) + "], the uninstaller deletes " + Quoted(WithoutTrailingBackslashes(v)) +
+                    " with everything below it. To remove it only once it is empty, list it in "
+                    "[RegistryValues_" + rootName.substr(5) + "] instead.");
+        } else if (v.back() == '\\') {
             Add(FindingLevel::Warning, list.name, key, e.line,
                 "The key path has an empty part (a final backslash), so it may not name the key you mean. "
                 "Write the key names separated by single backslashes.");
@@ -726,13 +761,110 @@ void Checker::CheckRegistry(size_t root)
             Add(FindingLevel::Warning, list.name, key, e.line,
                 Quoted(path) + " usually holds every program of one maker. If the maker has other "
                 "programs installed, their settings go too; list the program's own key below it unless "
-                "this key belongs to this program alone.");
+                "this key belongs to this program alone, and list " + Quoted(path + "\\\\") + " in "
+                "[RegistryValues_" + rootName.substr(5) + "], which removes the maker's key once it is empty.");
         }
         if (rootName == "HKEY_LOCAL_MACHINE" && StartsWithIgnoringCase(path, kUninstallPath)) {
             Add(FindingLevel::Warning, list.name, key, e.line,
                 "The uninstaller removes the program's own entry in the installed-programs list by itself at "
                 "the very end (the one named by UninstallKey). Listing an entry there removes it while "
                 "the uninstallation is still running; leave it out unless it is another entry of this program.");
+        }
+    }
+    CheckDuplicateValues(list, entries);
+    trees_[root] = entries;
+}
+
+// Why an entry of a value list cannot be read, for the message.
+std::string DescribeMalformedValueEntry(const std::string& v)
+{
+    size_t separator = v.find("\\\\");
+    if (separator == std::string::npos)
+        return "It has no two backslashes after the key path.";
+    if (separator == 0)
+        return "It has no key path before the two backslashes.";
+    std::string tail = v.substr(separator + 2);
+    if (tail[0] != '"')
+        return "The value's name after the two backslashes is not in double quotes.";
+    size_t closing = tail.rfind('"');
+    if (closing == 0)
+        return "The value's name has no closing quote.";
+    return "After the name's closing quote only ;<directory> may follow, and a directory holds no ';'.";
+}
+
+void Checker::CheckValues(size_t root)
+{
+    const ListSection& list = kValueLists[root];
+    const std::string rootName = kRootNames[root];
+    std::vector<Entry> entries = ReadList(list.name);
+    for (const Entry& e : entries) {
+        std::string key = std::to_string(e.index);
+        const std::string& v = e.value;
+        if (v.size() > kMaxValue) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "This entry is " + std::to_string(v.size()) + " characters long. The uninstaller reads at most " +
+                    std::to_string(kMaxValue) + " characters of an entry: the key path, the value's name and "
+                    "a directory together. It cannot act on this one; its log line says it failed.");
+            continue;
+        }
+        ValueEntry parsed;
+        if (ParseValueEntry(v.c_str(), nullptr, &parsed) == VALUE_ENTRY_MALFORMED) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                DescribeMalformedValueEntry(v) + " An entry here is a key path, two backslashes and the "
+                "value's name in double quotes (Software\\Sample Vendor\\Sample App\\\\\"Window\"; \"\" is the "
+                "default value), followed by ;<directory> to take only that directory out of a list such as "
+                "PATH; or the key path and two backslashes alone, for a key removed only once it is empty. "
+                "The uninstaller cannot read this entry, removes nothing for it and logs it as failed.");
+            continue;
+        }
+        std::string path = v.substr(0, parsed.cchKeyPath);
+        if (StartsWithRootName(path)) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path starts with a root's name, but the section already names the root: write the "
+                "path below " + rootName + ". As written the uninstaller looks below " + rootName +
+                " for a key of that name and finds none.");
+            continue;
+        }
+        KeyPathVerdict verdict = JudgeKeyPath(root, path);
+        if (verdict == KEY_PATH_EMPTY || verdict == KEY_PATH_MALFORMED) {
+            Add(FindingLevel::Error, list.name, key, e.line,
+                "The key path " + Quoted(path) + " starts with a backslash or has an empty, '.' or '..' part; "
+                "the uninstaller refuses it, removes nothing and logs it as failed.");
+            continue;
+        }
+        if (parsed.kind == VALUE_ENTRY_EMPTY_KEY) {
+            if (verdict != KEY_PATH_DELETABLE)
+                Add(FindingLevel::Error, list.name, key, e.line,
+                    rootName + "\\" + path + (verdict == KEY_PATH_WHOLE_HIVE ? " is a user's whole registry"
+                                             : " is a key that Windows and other programs keep their data in") +
+                        ": the uninstaller never removes it, even when it is empty, and logs it as failed. List "
+                        "the maker's own key, such as Software\\Sample Vendor\\\\.");
+            continue;
+        }
+        if (parsed.kind == VALUE_ENTRY_LIST_ELEMENT) {
+            std::string d = v.substr(parsed.directoryAt);
+            bool drive = d.size() >= 3 && ((d[0] | 0x20) >= 'a' && (d[0] | 0x20) <= 'z') && d[1] == ':' &&
+                         d[2] == '\\';
+            bool unc = d.size() >= 3 && d[0] == '\\' && d[1] == '\\';
+            if (!drive && !unc && d[0] != '%') {
+                Add(FindingLevel::Error, list.name, key, e.line,
+                    "The directory " + Quoted(d) + " is not a full path. The uninstaller takes out only the "
+                    "elements of the value that are equal to it (ignoring case and a final backslash), so write "
+                    "it as the installer added it, for example C:\\Program Files\\Sample App\\bin.");
+            }
+        }
+        // A key-tree entry that deletes this key goes first, values and all.
+        for (const Entry& tree : trees_[root]) {
+            std::string treePath = WithoutTrailingBackslashes(tree.value);
+            if (JudgeKeyPath(root, tree.value) != KEY_PATH_DELETABLE ||
+                !(EqualsIgnoringCase(path, treePath) || StartsWithIgnoringCase(path, treePath + "\\")))
+                continue;
+            Add(FindingLevel::Warning, list.name, key, e.line,
+                "[" + std::string(kRegistry[root].name) + "] " + std::to_string(tree.index) + " (" +
+                    LineRef(tree.line) + ") deletes " + rootName + "\\" + treePath + " with everything in it before "
+                    "the values are taken, so this entry finds nothing and its log line says it failed. Leave it "
+                    "out.");
+            break;
         }
     }
     CheckDuplicateValues(list, entries);
@@ -766,6 +898,8 @@ std::vector<Finding> Checker::Run(const std::string& text)
     CheckGroups();
     for (size_t root = 0; root < 4; ++root)
         CheckRegistry(root);
+    for (size_t root = 0; root < 4; ++root)
+        CheckValues(root);
     std::stable_sort(findings_.begin(), findings_.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     return findings_;

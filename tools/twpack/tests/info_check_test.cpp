@@ -212,6 +212,32 @@ TEST(InfoCheck, RegistryKeys)
     });
 }
 
+TEST(InfoCheck, RegistryValues)
+{
+    const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\";
+    RunCases({
+        { "a value, a PATH directory, the default value, a maker's key",
+          WithKey("[RegistryValues_CURRENT_USER]\n0=" + run + "\"Sample\\App = 1 \"\n"
+                  "1=Environment\\\\\"Path\";C:\\Program Files\\Sample App\\bin\\\n"
+                  "2=Software\\Classes\\.txt\\\\\"\"\n3=\"Software\\Sample Vendor\\\\\"\n"),
+          {} },
+        { "name not quoted", WithKey("[RegistryValues_CURRENT_USER]\n0=" + run + "Sample App\n"),
+          { { E, "RegistryValues_CURRENT_USER", "0", 4, "not in double quotes" } } },
+        { "no two backslashes", WithKey("[RegistryValues_LOCAL_MACHINE]\n0=SOFTWARE\\V\\\"x\"\n"),
+          { { E, "RegistryValues_LOCAL_MACHINE", "0", 4, "no two backslashes" } } },
+        { "shared key removed when empty", WithKey("[RegistryValues_CURRENT_USER]\n0=Software\\\\\n"),
+          { { E, "RegistryValues_CURRENT_USER", "0", 4, "never removes it, even when it is empty" } } },
+        { "relative directory", WithKey("[RegistryValues_CURRENT_USER]\n0=Environment\\\\\"Path\";bin\n"),
+          { { E, "RegistryValues_CURRENT_USER", "0", 4, "is not a full path" } } },
+        { "value in a deleted tree",
+          WithKey("[Registry_CURRENT_USER]\n0=Software\\V\\A\n[RegistryValues_CURRENT_USER]\n"
+                  "0=Software\\V\\A\\Sub\\\\\"x\"\n"),
+          { { W, "RegistryValues_CURRENT_USER", "0", 6, "[Registry_CURRENT_USER] 0 (line 4) deletes" } } },
+        { "empty-key form among the trees", WithKey("[Registry_CURRENT_USER]\n0=Software\\V\\A\\\\\n"),
+          { { E, "Registry_CURRENT_USER", "0", 4, "list it in [RegistryValues_CURRENT_USER] instead" } } },
+    });
+}
+
 TEST(InfoCheck, SectionsKeysAndLines)
 {
     RunCases({
