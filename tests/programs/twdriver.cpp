@@ -19,7 +19,12 @@
 //                             its exit code
 //   wait-uninstaller <ms>     wait until no twuninst.exe or .bin process runs
 //   lock <path>               hold the file open, unshared, until the end
+//   listen-environment        from now on, count the announcements of a
+//                             changed environment (WM_SETTINGCHANGE with
+//                             "Environment") that reach a top-level window
+//   environment-announcements report that count
 //   keys <root\path> ...      report each key as present or absent
+//   values <root\path> ...    report every value of each key
 //   pending                   report the pending file operations
 //   short-path <path>         report the file's short (8.3) path
 //   locale                    report the code page and UI language Wine
@@ -404,6 +409,50 @@ static int DoLock(char** args, int count, int* taken)
     return 1;
 }
 
+// The listener: a hidden top-level window in a thread of its own, which
+// answers at once, as Explorer would.
+static volatile LONG s_environmentAnnouncements = 0;
+
+static LRESULT CALLBACK ListenerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_SETTINGCHANGE && lParam != 0 && lstrcmpA((const char*)lParam, "Environment") == 0)
+        InterlockedIncrement(&s_environmentAnnouncements);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+static DWORD WINAPI ListenerThread(void* ready)
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.lpfnWndProc = ListenerProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "TwDriverEnvironmentListener";
+    RegisterClassA(&wc);
+    CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, wc.hInstance, NULL);
+    SetEvent((HANDLE)ready);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
+}
+
+static int DoListenEnvironment(char**, int, int*)
+{
+    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE hThread = CreateThread(NULL, 0, ListenerThread, hReady, 0, NULL);
+    int ready = hThread != NULL && WaitForSingleObject(hReady, 10000) == WAIT_OBJECT_0;
+    CloseHandle(hReady);
+    if (hThread != NULL)
+        CloseHandle(hThread);
+    return ready ? 1 : ReportFailure("no listener window");
+}
+
+static int DoEnvironmentAnnouncements(char**, int, int*)
+{
+    Reportf("environment announcements: %ld\n", s_environmentAnnouncements);
+    return 1;
+}
+
 static int DoLocale(char**, int, int*)
 {
     Reportf("locale: %u:0x%04x\n", GetACP(), (unsigned)GetUserDefaultUILanguage());
@@ -416,6 +465,7 @@ int main(int argc, char** argv)
         { "start", DoStart }, { "answer", DoAnswer }, { "error-box", DoErrorBox },
         { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
         { "locale", DoLocale }, { "start-9x", DoStartUnder9x }, { "short-path", DoShortPath },
+        { "listen-environment", DoListenEnvironment }, { "environment-announcements", DoEnvironmentAnnouncements },
         { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));

@@ -454,6 +454,61 @@ static int DoKeys(char** args, int count, int* taken)
     return 1;
 }
 
+// The data of a value as a report shows it: a text value's text in quotes
+// (bytes below 0x20 as \xNN), anything else as hexadecimal bytes.
+static void DescribeValueData(DWORD type, const BYTE* data, DWORD cb, char* text, size_t cchText)
+{
+    size_t at = 0;
+    const int isText = type == REG_SZ || type == REG_EXPAND_SZ;
+    if (isText)
+        text[at++] = '"';
+    for (DWORD i = 0; i < cb && at + 8 < cchText; ++i) {
+        if (isText && data[i] == '\0')
+            break;
+        if (isText && data[i] >= 0x20)
+            text[at++] = (char)data[i];
+        else
+            at += (size_t)wsprintfA(text + at, isText ? "\\x%02X" : "%02x", data[i]);
+    }
+    if (isText)
+        text[at++] = '"';
+    text[at] = '\0';
+}
+
+// values <root\path> ...: reports every value of each key, one line each,
+// "value <key> "<name>": <type> <bytes> <data>", or "values <key>: absent".
+static int DoValues(char** args, int count, int* taken)
+{
+    HKEY root;
+    const char* path;
+    while (*taken < count && SplitRootPath(args[*taken], &root, &path)) {
+        const char* key = TakeArgument(args, count, taken);
+        KeyGuard hKey;
+        if (RegOpenKeyExA(root, path, 0, KEY_READ, hKey.Out()) != ERROR_SUCCESS) {
+            Reportf("values %s: absent\n", key);
+            continue;
+        }
+        for (DWORD i = 0;; ++i) {
+            char name[1024];
+            BYTE data[2048];
+            DWORD cchName = COUNTOF(name);
+            DWORD cb = sizeof(data);
+            DWORD type = 0;
+            LONG error = RegEnumValueA(hKey.Get(), i, name, &cchName, NULL, &type, data, &cb);
+            if (error == ERROR_MORE_DATA) {
+                Reportf("value %s #%lu: too large to report\n", key, i);
+                continue;
+            }
+            if (error != ERROR_SUCCESS)
+                break;
+            char text[3000];
+            DescribeValueData(type, data, cb, text, COUNTOF(text));
+            Reportf("value %s \"%s\": %lu %lu %s\n", key, name, type, cb, text);
+        }
+    }
+    return 1;
+}
+
 // pending: reports the pending file operations, "pending: <from> -> <to>"
 // or "(delete)" for each, or "pending: none".
 static int DoPending(char**, int, int*)
@@ -492,7 +547,7 @@ const char* TakeArgument(char** args, int count, int* taken)
 
 int RunDriver(int argc, char** argv, const DriverAction* actions, size_t cActions)
 {
-    static const DriverAction kShared[] = { { "keys", DoKeys }, { "pending", DoPending } };
+    static const DriverAction kShared[] = { { "keys", DoKeys }, { "values", DoValues }, { "pending", DoPending } };
     g_hInstance = GetModuleHandleA(NULL);
     if (argc < 3) {
         fputs("usage: <driver> <report file> <action> [args] ...\n", stderr);

@@ -24,8 +24,9 @@ const char* TakeArgument(char** args, int count, int* taken);
 
 // Opens the report file argv[1] and runs the actions from argv[2] on, in
 // order, until one fails. Besides its own, every driver knows
-// "keys <root\path> ..." (each key reported as present or absent) and
-// "pending" (the pending file operations). Returns the exit code: 0 when
+// "keys <root\path> ..." (each key reported as present or absent),
+// "values <root\path> ..." (every value of each key, with its type and
+// data) and "pending" (the pending file operations). Returns the exit code: 0 when
 // every action ran, 1 when one failed, 2 on a usage error.
 int RunDriver(int argc, char** argv, const DriverAction* actions, size_t cActions);
 

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "cli.h"
@@ -17,6 +19,7 @@
 #include "common/guard.h"
 #include "info/info.h"
 #include "info/protected_keys.h"
+#include "info/value_entries.h"
 #include "pack.h"
 #include "worker/worker.h"
 
@@ -57,6 +60,10 @@ struct Item {
     std::vector<std::string> held;  // what keeps a folder in place
     size_t heldCount = 0;
     std::vector<Item> sides;       // side files deleted with a file
+    std::string valueName;         // value entries: the value, and the
+    std::string directory;         // directory a list element takes out
+    std::string leaves;            // what a changed list value holds then
+    bool listElement = false;
 };
 
 struct Plan {
@@ -67,7 +74,7 @@ struct Plan {
     std::string displayName;
     bool entryExists = false;
     Item uninstaller;
-    std::vector<Item> files, directories, groups, keys;
+    std::vector<Item> files, directories, groups, keys, values, emptyKeys;
     std::string programsFolder;
 };
 
@@ -98,6 +105,21 @@ std::wstring FoldedPath(const std::string& path)
     if (cch > 0 && cch < COUNTOF(longPath))
         p.assign(longPath, cch);
     return FoldedName(p, 3);
+}
+
+// A folder or key that stays because it still holds something: up to
+// kHeldShown of what it holds, named.
+void DescribeHeld(Item* item, std::vector<std::string> held)
+{
+    item->state = "stays";
+    item->heldCount = held.size();
+    held.resize(held.size() < kHeldShown ? held.size() : kHeldShown);
+    item->held = held;
+    item->why = "still holds ";
+    for (size_t i = 0; i < item->held.size(); ++i)
+        item->why += (i ? ", " : "") + item->held[i];
+    if (item->heldCount > item->held.size())
+        item->why += " and " + std::to_string(item->heldCount - item->held.size()) + " more";
 }
 
 // The file system as the run would leave it so far: what exists now, less
@@ -162,15 +184,7 @@ public:
             Remove(path);
             return;
         }
-        item->state = "stays";
-        item->heldCount = held.size();
-        held.resize(held.size() < kHeldShown ? held.size() : kHeldShown);
-        item->held = held;
-        item->why = "still holds ";
-        for (size_t i = 0; i < item->held.size(); ++i)
-            item->why += (i ? ", " : "") + item->held[i];
-        if (item->heldCount > item->held.size())
-            item->why += " and " + std::to_string(item->heldCount - item->held.size()) + " more";
+        DescribeHeld(item, held);
     }
 
 private:
@@ -324,7 +338,7 @@ const char* RefusalReason(HKEY root, const std::string& path)
     for (int i = 0; i < 4; ++i) {
         if (root != kRoots[i])
             continue;
-        switch (ClassifyKeyPath((KeyRoot)i, path.c_str(), [](unsigned char c) { return (int)IsDBCSLeadByte(c); })) {
+        switch (ClassifyKeyPath((KeyRoot)i, path.c_str(), IsLeadByteOfAnsiCodePage)) {
         case KEY_PATH_SHARED:
             return "a key that Windows and other programs keep their data in";
         case KEY_PATH_WHOLE_HIVE:
@@ -386,6 +400,192 @@ void PlanRegistry(const InfoFile* info, std::vector<DeletedTree>* deleted, Plan*
             }
             plan->keys.push_back(item);
         }
+    }
+}
+
+// The values as the run leaves them so far: deleted ones, and list values
+// with directories taken out. Names compare without regard to case.
+struct ValueChanges {
+    std::set<std::wstring> deleted;
+    std::map<std::wstring, std::string> changed;   // the text a list value holds now
+
+    static std::wstring Id(HKEY root, const std::string& keyPath, const std::string& name)
+    {
+        return std::to_wstring((size_t)(ULONG_PTR)root) + L"|" + FoldedName(keyPath, 0) + L"|" + FoldedName(name, 0);
+    }
+};
+
+// The key path's parts, counted as the worker orders keys that go when empty.
+unsigned CountParts(const std::string& keyPath)
+{
+    unsigned parts = 1;
+    for (const char* p = keyPath.c_str(); *p != '\0'; p = CharNextA(p))
+        parts += *p == '\\';
+    return parts;
+}
+
+// What one value or list-element entry would do.
+void PlanValue(HKEY root, const std::string& rootName, const std::string& keyPath, const std::vector<DeletedTree>& deleted,
+               ValueChanges* changes, Item* item)
+{
+    std::string by;
+    KeyGuard key;
+    std::wstring id = ValueChanges::Id(root, keyPath, item->valueName);
+    DWORD type = 0;
+    if (!IsValueKeyPath(root, keyPath.c_str())) {
+        item->state = "refused";
+        item->why = "an empty or malformed key path: left alone; the log says it failed";
+    } else if (IsInDeletedTree(deleted, root, keyPath, &by)) {
+        item->state = "missing";
+        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; the log says it failed";
+    } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
+        item->state = "missing";
+        item->why = "the key is not there; the log says it failed";
+    } else if (changes->deleted.count(id) ||
+               RegQueryValueExA(key.Get(), item->valueName.c_str(), NULL, &type, NULL, NULL) != ERROR_SUCCESS) {
+        item->state = "missing";
+        item->why = std::string(changes->deleted.count(id) ? "deleted earlier in the run" : "not there") +
+                    "; the log says it failed";
+    } else {
+        KeyGuard probe;
+        REGSAM access = item->listElement ? KEY_QUERY_VALUE | KEY_SET_VALUE : KEY_SET_VALUE;
+        if (RegOpenKeyExA(root, keyPath.c_str(), 0, access, probe.Out()) != ERROR_SUCCESS) {
+            item->state = "denied";
+            item->why = "cannot be opened for a change by this user; the log says it failed";
+        } else if (!item->listElement) {
+            item->state = "delete";
+            changes->deleted.insert(id);
+            changes->changed.erase(id);
+        } else {
+            char* data = NULL;
+            DWORD cbData = 0;
+            LONG error = ReadListValue(key.Get(), item->valueName.c_str(), &type, &data, &cbData);
+            HeapGuard block(data);
+            std::string now = changes->changed.count(id) ? changes->changed[id] : std::string(data ? data : "");
+            std::string left(now.size() + 1, '\0');
+            if (error == ERROR_INVALID_DATATYPE) {
+                item->state = "stays";
+                item->why = "not a text value (type " + std::to_string(type) + "): left alone; the log says it failed";
+            } else if (error != ERROR_SUCCESS) {
+                item->state = "stays";
+                item->why = "holds characters that this code page cannot: left alone; the log says it failed";
+            } else if (DropListElements(now.c_str(), item->directory.c_str(), &left[0]) == 0) {
+                item->state = "missing";
+                item->why = "holds no such element; the log says it failed";
+            } else {
+                item->state = "change";
+                item->leaves = left.c_str();
+                changes->changed[id] = item->leaves;
+            }
+        }
+    }
+}
+
+// What a key that goes only when empty holds once the run got there:
+// subkeys and values that the run has not removed by then.
+std::vector<std::string> HeldByKey(HKEY root, HKEY hKey, const std::string& keyPath,
+                                   const std::vector<DeletedTree>& deleted, const ValueChanges& changes)
+{
+    std::vector<std::string> held;
+    char name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = COUNTOF(name);
+        if (RegEnumKeyExA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        std::string by;
+        if (!IsInDeletedTree(deleted, root, keyPath + "\\" + name, &by))
+            held.push_back(std::string(name) + "\\");
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = COUNTOF(name);
+        if (RegEnumValueA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        if (!changes.deleted.count(ValueChanges::Id(root, keyPath, name)))
+            held.push_back("\"" + std::string(name) + "\"");
+    }
+    return held;
+}
+
+void PlanEmptyKey(HKEY root, const std::string& rootName, const std::string& keyPath, std::vector<DeletedTree>* deleted,
+                  const ValueChanges& changes, Item* item)
+{
+    std::string by;
+    KeyGuard key;
+    if (JudgeKeyPath(root, keyPath.c_str()) != KEY_PATH_DELETABLE) {
+        item->state = "refused";
+        item->why = std::string(RefusalReason(root, keyPath)) + ": never removed; the log says it failed";
+    } else if (IsInDeletedTree(*deleted, root, keyPath, &by)) {
+        item->state = "missing";
+        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; no log line";
+    } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
+        item->state = "missing";
+        item->why = "not there; no log line";
+    } else {
+        std::vector<std::string> held = HeldByKey(root, key.Get(), keyPath, *deleted, changes);
+        KeyGuard probe;
+        if (!held.empty()) {
+            DescribeHeld(item, held);
+            item->why += "; no log line";
+        } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | DELETE, probe.Out()) != ERROR_SUCCESS) {
+            item->state = "denied";
+            item->why = "cannot be removed by this user; the log says it failed";
+        } else {
+            item->state = "remove";
+            deleted->push_back(DeletedTree{ root, FoldedName(keyPath, 0), keyPath });
+        }
+    }
+}
+
+// The value lists: values and list elements in list order, then the keys
+// that go only when empty, innermost first.
+void PlanValues(const InfoFile* info, std::vector<DeletedTree>* deleted, Plan* plan)
+{
+    static const char* const kSections[] = { TW_SECTION_VALUES_CURRENT_USER, TW_SECTION_VALUES_CLASSES_ROOT,
+                                             TW_SECTION_VALUES_LOCAL_MACHINE, TW_SECTION_VALUES_USERS };
+    ValueChanges changes;
+    struct EmptyKey {
+        size_t list;
+        Item item;
+        std::string keyPath;
+        unsigned parts;
+    };
+    std::vector<EmptyKey> emptyKeys;
+    for (size_t l = 0; l < COUNTOF(kRegistryLists); ++l) {
+        const RegistryList& list = kRegistryLists[l];
+        unsigned n = 0;
+        for (const ListEntry& listed : ReadList(info, kSections[l])) {
+            Item item;
+            item.entry = n++;
+            item.name = listed.value;
+            item.path = std::string(list.name) + "\\" + listed.value;
+            ValueEntry parsed;
+            ValueEntryKind kind = listed.fits ? ParseValueEntry(listed.value.c_str(), IsLeadByteOfAnsiCodePage, &parsed)
+                                              : VALUE_ENTRY_MALFORMED;
+            if (kind == VALUE_ENTRY_MALFORMED) {
+                item.state = "refused";
+                item.why = listed.fits ? "no key path, two backslashes and a quoted name: left alone; the log says it failed"
+                                       : "longer than 259 characters: left alone; the log says it failed";
+                plan->values.push_back(item);
+                continue;
+            }
+            std::string keyPath = listed.value.substr(0, parsed.cchKeyPath);
+            item.path = std::string(list.name) + "\\" + keyPath;
+            if (kind == VALUE_ENTRY_EMPTY_KEY) {
+                emptyKeys.push_back(EmptyKey{ l, item, keyPath, CountParts(keyPath) });
+                continue;
+            }
+            item.valueName = listed.value.substr(parsed.nameAt, parsed.cchName);
+            item.directory = listed.value.substr(parsed.directoryAt, parsed.cchDirectory);
+            item.listElement = kind == VALUE_ENTRY_LIST_ELEMENT;
+            PlanValue(list.root, list.name, keyPath, *deleted, &changes, &item);
+            plan->values.push_back(item);
+        }
+    }
+    std::stable_sort(emptyKeys.begin(), emptyKeys.end(),
+                     [](const EmptyKey& a, const EmptyKey& b) { return a.parts > b.parts; });
+    for (EmptyKey& k : emptyKeys) {
+        PlanEmptyKey(kRegistryLists[k.list].root, kRegistryLists[k.list].name, k.keyPath, deleted, changes, &k.item);
+        plan->emptyKeys.push_back(k.item);
     }
 }
 
@@ -501,11 +701,23 @@ std::string JsonItem(const Item& item, bool isKey)
     return s + "}";
 }
 
-std::string JsonList(const char* name, const std::vector<Item>& items, bool isKey)
+// A value entry: the key in "path", the value's name, and for a list
+// element the directory and what the value holds afterwards.
+std::string JsonValueItem(const Item& item)
+{
+    std::string s = "{\"entry\": " + std::to_string(item.entry) + ", \"name\": " + Json(item.name) +
+                    ", \"path\": " + Json(item.path) + ", \"value\": " + Json(item.valueName) +
+                    ", \"state\": " + Json(item.state);
+    if (item.listElement)
+        s += ", \"directory\": " + Json(item.directory) + ", \"leaves\": " + Json(item.leaves);
+    return s + "}";
+}
+
+std::string JsonList(const char* name, const std::vector<Item>& items, bool isKey, bool isValue = false)
 {
     std::string s = ",\n \"" + std::string(name) + "\": [";
     for (size_t i = 0; i < items.size(); ++i)
-        s += std::string(i ? "," : "") + "\n  " + JsonItem(items[i], isKey);
+        s += std::string(i ? "," : "") + "\n  " + (isValue ? JsonValueItem(items[i]) : JsonItem(items[i], isKey));
     return s + (items.empty() ? "]" : "\n ]");
 }
 
@@ -519,7 +731,8 @@ std::string FormatJson(const Plan& plan)
              ",\n \"uninstaller\": " + JsonItem(plan.uninstaller, false) +
              ",\n \"programs_folder\": " + Json(plan.programsFolder) + JsonList("files", plan.files, false) +
              JsonList("directories", plan.directories, false) + JsonList("groups", plan.groups, false) +
-             JsonList("registry", plan.keys, true);
+             JsonList("registry", plan.keys, true) + JsonList("values", plan.values, false, true) +
+             JsonList("empty_keys", plan.emptyKeys, true);
     }
     return s + "\n}\n";
 }
@@ -582,6 +795,18 @@ std::string FormatText(const Plan& plan)
             values += k.values;
         }
     }
+    if (!plan.values.empty())
+        s += "\nRegistry values: " + Count(plan.values.size(), "entry", "entries") + ", after the key trees\n";
+    for (const Item& v : plan.values) {
+        s += TextLine(v, v.path.substr(0, v.path.find('\\') + 1) + v.name);
+        if (v.state == "change")
+            s += "              leaves \"" + v.leaves + "\"\n";
+    }
+    if (!plan.emptyKeys.empty())
+        s += "\nKeys removed only when empty: " + Count(plan.emptyKeys.size(), "entry", "entries") +
+             ", innermost first, after the values\n";
+    for (const Item& k : plan.emptyKeys)
+        s += TextLine(k, k.path);
     s += "\nThe installed uninstaller\n" + TextLine(plan.uninstaller, plan.uninstaller.name);
     s += "\nDirectories: " + Count(plan.directories.size(), "directory", "directories") +
          " listed, removed at the very end in this order, only when empty\n"
@@ -590,13 +815,22 @@ std::string FormatText(const Plan& plan)
         s += TextLine(d, d.name);
 
     size_t failed = plan.files.size() - CountState(plan.files, "delete") + plan.keys.size() -
-                    CountState(plan.keys, "delete");
+                    CountState(plan.keys, "delete") + plan.values.size() - CountState(plan.values, "delete") -
+                    CountState(plan.values, "change") + CountState(plan.emptyKeys, "refused") +
+                    CountState(plan.emptyKeys, "denied");
+    std::string valueParts;
+    if (!plan.values.empty())
+        valueParts += ", " + std::to_string(CountState(plan.values, "delete") + CountState(plan.values, "change")) +
+                      " of " + Count(plan.values.size(), "registry value", "registry values") + " deleted or changed";
+    if (!plan.emptyKeys.empty())
+        valueParts += ", " + std::to_string(CountState(plan.emptyKeys, "remove")) + " of " +
+                      Count(plan.emptyKeys.size(), "key", "keys") + " removed as empty";
     s += "\nIn all: " + Count(CountState(plan.files, "delete"), "file", "files") + " and " +
          Count(sides, "side file", "side files") + " deleted, " + std::to_string(CountState(plan.directories, "remove")) +
          " of " + Count(plan.directories.size(), "directory", "directories") + " and " +
          std::to_string(CountState(plan.groups, "remove")) + " of " + Count(plan.groups.size(), "group", "groups") +
          " removed, " + Count(CountState(plan.keys, "delete"), "key tree", "key trees") + " (" +
-         Count(keys, "key", "keys") + ", " + Count(values, "value", "values") + ") deleted; " +
+         Count(keys, "key", "keys") + ", " + Count(values, "value", "values") + ") deleted" + valueParts + "; " +
          Count(failed, "log line says", "log lines say") + " \"failed to delete\".\n";
     return s;
 }
@@ -656,6 +890,7 @@ int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         PlanFiles(&info, &sim, &plan);
         PlanGroups(&info, &sim, &plan);
         PlanRegistry(&info, &deleted, &plan);
+        PlanValues(&info, &deleted, &plan);
         PlanEnd(uninstFile, &deleted, &sim, &plan);
     }
     FreeInfoFile(&info);
