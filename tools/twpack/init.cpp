@@ -16,6 +16,7 @@
 #include "codepage.h"
 #include "info/ini_index.h"
 #include "info/protected_keys.h"
+#include "info/value_entries.h"
 #include "info_check.h"
 #include "reg_export.h"
 
@@ -36,7 +37,9 @@ const char kInitHelp[] =
     "              --common-group    the groups are in the all-users Start menu\n"
     "              --reg <file.reg>  a registry export of the keys the installer\n"
     "                                creates (repeatable); each tree is listed by\n"
-    "                                its topmost key that is not shared\n"
+    "                                its topmost key that is not shared, values\n"
+    "                                in shared keys one by one, and PATH by its\n"
+    "                                elements inside the installed folders\n"
     "              --key <name>      the installed-programs entry (UninstallKey);\n"
     "                                taken from the export when it holds exactly one\n"
     "              --codepage <cp>   1252 (Western) or 932 (Japanese): the code page\n"
@@ -56,6 +59,8 @@ const char* const kRootNames[] = { "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HK
 const char* const kRootShortNames[] = { "HKCU", "HKCR", "HKLM", "HKU" };
 const char* const kRegistrySections[] = { "Registry_CURRENT_USER", "Registry_CLASSES_ROOT",
                                           "Registry_LOCAL_MACHINE", "Registry_USERS" };
+const char* const kValueSections[] = { TW_SECTION_VALUES_CURRENT_USER, TW_SECTION_VALUES_CLASSES_ROOT,
+                                       TW_SECTION_VALUES_LOCAL_MACHINE, TW_SECTION_VALUES_USERS };
 
 struct Options {
     std::vector<std::string> dirs, installedAs, groups, regFiles;   // UTF-8
@@ -73,11 +78,20 @@ struct KeyTree {
     std::string text;
 };
 
+// A value-list entry: a value in a shared key, or a directory taken out of
+// a PATH value.
+struct ValueItem {
+    std::string utf8;     // the entry, for the report
+    std::string text;     // in the code page
+    bool listElement = false;
+};
+
 struct Generated {
     std::vector<std::string> files;      // entries in the code page, in list order
     size_t fileCount = 0, directoryCount = 0;
     std::vector<std::string> groups;
     std::vector<KeyTree> trees[4];
+    std::vector<ValueItem> values[4];
     std::string key;
     bool keyFromExport = false;
     std::vector<std::string> refusals;   // each names what was refused and why
@@ -303,6 +317,79 @@ void AddNote(Generated* g, const std::string& note)
         g->notes.push_back(note);
 }
 
+// True when the key path's last part is "Environment": the key whose
+// values are every program's environment, never the program's own tree.
+bool IsEnvironmentKey(const std::string& path)
+{
+    size_t cut = path.rfind('\\');
+    return LowerAscii(cut == std::string::npos ? path : path.substr(cut + 1)) == "environment";
+}
+
+// A folder path for comparison: backslashes, no final one, lower case.
+std::string FolderKey(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    while (path.size() > 1 && path.back() == '\\')
+        path.pop_back();
+    return LowerAscii(path);
+}
+
+// True when the PATH element is an installed folder or lies inside one.
+bool IsInstalledFolder(const std::string& element, const Options& o)
+{
+    std::string e = FolderKey(element);
+    for (const std::string& as : o.installedAs) {
+        std::string folder = FolderKey(as);
+        if (e == folder || StartsWithIgnoringCase(e, folder + "\\"))
+            return true;
+    }
+    return false;
+}
+
+void AddValueItem(int root, const std::string& entry, bool listElement, const Options& o, Generated* g)
+{
+    for (const ValueItem& v : g->values[root])
+        if (LowerAscii(v.utf8) == LowerAscii(entry))
+            return;
+    ValueItem item;
+    item.utf8 = entry;
+    item.listElement = listElement;
+    if (ToEntry(entry, "registry value entry", o, g, &item.text))
+        g->values[root].push_back(item);
+}
+
+// The values that an export sets in a key that is not the program's own:
+// each becomes an entry of its own, and a PATH value in an Environment key
+// gives its elements that lie in the installed folders. True when any
+// entry came of them.
+bool AddSharedKeyValues(int root, const std::string& path, const RegExportKey& k, const Options& o, Generated* g)
+{
+    bool listed = false;
+    for (const RegExportValue& v : k.values) {
+        std::string key = path + "\\\\\"" + v.name + "\"";
+        if (IsEnvironmentKey(path) && LowerAscii(v.name) == "path" && (v.type == 1 || v.type == 2)) {
+            bool any = false;
+            for (size_t at = 0; at <= v.text.size();) {
+                size_t cut = v.text.find(';', at);
+                std::string element = v.text.substr(at, cut == std::string::npos ? std::string::npos : cut - at);
+                at = cut == std::string::npos ? v.text.size() + 1 : cut + 1;
+                if (!element.empty() && IsInstalledFolder(element, o)) {
+                    AddValueItem(root, key + ";" + element, true, o, g);
+                    any = true;
+                }
+            }
+            if (!any)
+                AddNote(g, std::string(kRootNames[root]) + "\\" + key + " (no element of it lies in an installed "
+                           "folder: nothing of it is the program's)");
+            listed = listed || any;
+            continue;
+        }
+        AddValueItem(root, key, false, o, g);
+        listed = true;
+    }
+    return listed;
+}
+
 // Reduces the keys of the exports to the topmost trees that are the
 // program's own; finds the installed-programs entry on the way.
 bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
@@ -350,10 +437,16 @@ bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
                 continue;
             KeyPathVerdict verdict =
                 ClassifyKeyPath((KeyRoot)root, text.c_str(), o.codePage == 932 ? IsShiftJisLeadByte : nullptr);
+            // An Environment key holds every program's environment: what the
+            // program sets there goes value by value, never as a tree.
+            bool shared = verdict == KEY_PATH_SHARED || verdict == KEY_PATH_WHOLE_HIVE ||
+                          (verdict == KEY_PATH_DELETABLE && IsEnvironmentKey(path));
             if (verdict == KEY_PATH_MALFORMED) {
                 g->refusals.push_back(where + "the key path '" + path + "' has an empty, '.' or '..' part; the "
                                       "uninstaller refuses to delete such a path.");
-            } else if (verdict != KEY_PATH_DELETABLE) {
+            } else if (shared && !path.empty() && AddSharedKeyValues(root, path, k, o, g)) {
+                continue;
+            } else if (verdict != KEY_PATH_DELETABLE || shared) {
                 AddNote(g, std::string(kRootNames[root]) + (path.empty() ? "" : "\\" + path) +
                                (verdict == KEY_PATH_WHOLE_HIVE ? " (a user's whole registry)" : " (shared)"));
             } else {
@@ -489,6 +582,13 @@ std::string ComposeText(const Options& o, const Generated& g, const std::string&
         for (size_t i = 0; i < g.trees[root].size(); ++i)
             t += std::to_string(i) + "=" + g.trees[root][i].text + "\r\n";
     }
+    for (int root = 0; root < 4; ++root) {
+        if (g.values[root].empty())
+            continue;
+        t += "\r\n[" + std::string(kValueSections[root]) + "]\r\n";
+        for (size_t i = 0; i < g.values[root].size(); ++i)
+            t += std::to_string(i) + "=" + g.values[root][i].text + "\r\n";
+    }
     return t;
 }
 
@@ -544,15 +644,33 @@ int RunInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
     // The report goes beside the information, never into it.
     std::ostream& report = o.haveOutput ? out : err;
-    size_t trees = 0;
+    size_t trees = 0, values = 0;
     for (const std::vector<KeyTree>& t : g.trees)
         trees += t.size();
+    for (const std::vector<ValueItem>& v : g.values)
+        values += v.size();
     report << "twpack init: wrote " << name << " (code page " << o.codePage << "): "
            << Plural(g.fileCount, "file", "files") << ", " << Plural(g.directoryCount, "directory", "directories")
            << ", " << Plural(g.groups.size(), "program group", "program groups") << ", "
-           << Plural(trees, "registry tree", "registry trees") << ".\n";
+           << Plural(trees, "registry tree", "registry trees")
+           << (values ? ", " + Plural(values, "registry value entry", "registry value entries") : std::string())
+           << ".\n";
     if (g.keyFromExport)
         report << "  UninstallKey=" << Utf8ForConsole(g.key) << ": the installed-programs entry that the export creates\n";
+    for (int element = 0; element < 2; ++element) {
+        bool first = true;
+        for (int root = 0; root < 4; ++root) {
+            for (const ValueItem& v : g.values[root]) {
+                if (v.listElement != (element == 1))
+                    continue;
+                if (first)
+                    report << (element ? "  directories taken out of PATH, the rest of it stays:\n"
+                                       : "  values in shared keys, deleted one by one (the keys stay):\n");
+                first = false;
+                report << "    " << kRootNames[root] << "\\" << Utf8ForConsole(v.utf8) << "\n";
+            }
+        }
+    }
     if (!g.notes.empty()) {
         report << "  not listed on purpose:\n";
         for (const std::string& n : g.notes)

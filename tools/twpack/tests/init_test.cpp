@@ -127,3 +127,42 @@ TEST(TwpackInit, RefusesNamesTheReaderWouldChange)
     EXPECT_NE(std::string::npos, r.err.find("'Software\\Vendor\\App ' would not be read back")) << r.err;
     EXPECT_FALSE(Exists(s.dir + "info.ini"));
 }
+
+// Values that an export sets in shared keys: a start-up entry becomes a
+// value entry, and PATH (the user's, and the machine's as a REG_EXPAND_SZ)
+// gives only its elements inside the installed folder; neither Environment
+// key becomes a tree.
+TEST(TwpackInit, ListsValuesInSharedKeysAndPathElements)
+{
+    Staged s;
+    // "%SystemRoot%;C:\Program Files\App" as hex(2): ANSI bytes, ASCII here.
+    std::string machinePath = "%SystemRoot%;C:\\Program Files\\App", hex;
+    for (char c : machinePath + '\0') {
+        char byte[4];
+        snprintf(byte, sizeof byte, "%02x,", (unsigned char)c);
+        hex += byte;
+    }
+    hex.pop_back();
+    WriteBytes(s.dir + "v.reg",
+               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+               "\"App Tray\"=\"\\\"C:\\\\Program Files\\\\App\\\\bin\\\\tool.exe\\\" /tray\"\r\n\r\n"
+               "[HKEY_CURRENT_USER\\Environment]\r\n\"Path\"=\"C:\\\\Tools;C:\\\\Program Files\\\\App\\\\bin;C:\\\\Other\"\r\n"
+               "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\r\n"
+               "\"Path\"=hex(2):" + hex + "\r\n");
+    RunResult r = RunTwpackProgram(s.dir, "init --dir stage --as 'C:\\Program Files\\App' --key VendorApp "
+                                          "--reg v.reg --codepage 932 -o info.ini");
+    ASSERT_EQ(0, r.code) << r.err << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("3 registry value entries")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("directories taken out of PATH")) << r.out;
+
+    IniText ini = ParseIniText(ReadBytes(s.dir + "info.ini"));
+    EXPECT_EQ("Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\\"App Tray\"",
+              ReadIniString(ini, "RegistryValues_CURRENT_USER", "0", ""));
+    EXPECT_EQ("Environment\\\\\"Path\";C:\\Program Files\\App\\bin",
+              ReadIniString(ini, "RegistryValues_CURRENT_USER", "1", ""));
+    EXPECT_EQ("", ReadIniString(ini, "RegistryValues_CURRENT_USER", "2", ""));
+    EXPECT_EQ("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment\\\\\"Path\";C:\\Program Files\\App",
+              ReadIniString(ini, "RegistryValues_LOCAL_MACHINE", "0", ""));
+    EXPECT_EQ("", ReadIniString(ini, "Registry_LOCAL_MACHINE", "0", ""));
+    EXPECT_EQ("", ReadIniString(ini, "Registry_CURRENT_USER", "0", ""));
+}
