@@ -332,6 +332,40 @@ LONG WINAPI RegDeleteKey9x(HKEY hParent, LPCSTR name)
     return RegDeleteKeyA(hParent, name);
 }
 
+// "Windows 95/98: No registry subkey or value name can exceed 255
+// characters. The maximum size of a single registry value is 16,300 bytes."
+// (RegSetValue, remarks.) The documentation names no error code; the layer
+// answers ERROR_INVALID_PARAMETER and reports the refusal.
+LONG WINAPI RegSetValueEx9x(HKEY hKey, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD cbData)
+{
+    if (cbData > 16300 || (name != NULL && lstrlenA(name) > 255)) {
+        Report("RegSetValueExA refused %lu bytes for the value %s", (unsigned long)cbData, name ? name : "");
+        return ERROR_INVALID_PARAMETER;
+    }
+    return RegSetValueExA(hKey, name, reserved, type, data, cbData);
+}
+
+// "Windows 95: ... the function sets the members of the FILETIME structure
+// to zero ... because the Windows 95 operating system does not keep track
+// of registry key last write time", and a class buffer without its size
+// succeeds (RegQueryInfoKey, parameters).
+LONG WINAPI RegQueryInfoKey9x(HKEY hKey, LPSTR className, LPDWORD cchClass, LPDWORD reserved, LPDWORD subkeys,
+                              LPDWORD cchMaxSubkey, LPDWORD cchMaxClass, LPDWORD values, LPDWORD cchMaxValueName,
+                              LPDWORD cbMaxValue, LPDWORD cbSecurity, PFILETIME lastWrite)
+{
+    LONG error = RegQueryInfoKeyA(hKey, cchClass != NULL ? className : NULL, cchClass, reserved, subkeys,
+                                  cchMaxSubkey, cchMaxClass, values, cchMaxValueName, cbMaxValue, cbSecurity,
+                                  lastWrite);
+    if (error == ERROR_SUCCESS && lastWrite != NULL)
+        ZeroMemory(lastWrite, sizeof(*lastWrite));
+    return error;
+}
+
+LONG WINAPI RegQueryValueExW9x(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)
+{
+    return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
 // EM_SETLIMITTEXT: "Windows 95 and Windows 98: For single-line edit controls,
 // the text limit is either 0x7FFE bytes or the value of the wParam
 // parameter, whichever is smaller. For multiline edit controls, this value
@@ -421,6 +455,16 @@ const Difference kDifferences[] = {
     { "advapi32.dll", "RegDeleteKeyA", (const void*)RegDeleteKey9x,
       "deletes the key with all its subkeys and values",
       "RegDeleteKey: \"Windows 95/98: The function also deletes all subkeys and values.\"" },
+    { "advapi32.dll", "RegSetValueExA", (const void*)RegSetValueEx9x,
+      "a value of more than 16,300 bytes, or a name of more than 255 characters, is refused",
+      "RegSetValue, remarks: \"Windows 95/98: ... The maximum size of a single registry value is 16,300 "
+      "bytes.\"" },
+    { "advapi32.dll", "RegQueryInfoKeyA", (const void*)RegQueryInfoKey9x,
+      "Windows 95 keeps no last write time (the FILETIME is zero); a class buffer without its size succeeds",
+      "RegQueryInfoKey, lpcbClass and lpftLastWriteTime: \"Windows 95: ...\"" },
+    { "advapi32.dll", "RegQueryValueExW", (const void*)RegQueryValueExW9x,
+      "a stub: fails with ERROR_CALL_NOT_IMPLEMENTED",
+      "Windows 95 General Limitations: the wide-character versions are stubs" },
     { "user32.dll", "SendMessageA", (const void*)SendMessage9x,
       "EM_SETLIMITTEXT: at most 0xFFFF bytes for a multiline edit control, 0x7FFE for a single-line one",
       "EM_SETLIMITTEXT, remarks: \"Windows 95 and Windows 98: ...\"" },
