@@ -92,6 +92,19 @@ TEST(ParseLauncherOptions, ReadsQuietAndLog)
     }
 }
 
+TEST(ParseLauncherOptions, ReadsCloseApps)
+{
+    const struct {
+        const char* text;
+        int closeApps;
+    } rows[] = { { " /quiet /CloseApps", 1 }, { " /closeapps=1 /closeapp /closeappsx", 0 }, { "/closeapps", 0 } };
+    for (const auto& row : rows) {
+        LauncherOptions options;
+        ParseLauncherOptions(row.text, &options);
+        EXPECT_EQ(row.closeApps, options.closeApps) << row.text;
+    }
+}
+
 TEST(ParseLauncherOptions, TakesALogPathThatFillsItsBufferAndRefusesALongerOne)
 {
     const std::string longest = "C:\\" + std::string(MAX_PATH - 4, 'a');   // 259 characters

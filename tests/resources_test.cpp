@@ -255,7 +255,7 @@ TEST_F(ResourcesTest, StringTableHoldsBothLanguagesExactly)
             DecodeStringBlock(Resource(RT_STRING, MAKEINTRESOURCEA(1), language.id));
         ASSERT_EQ(16u, entries.size());
         EXPECT_TRUE(entries[0].empty());
-        for (int id = 12; id < 16; id++)
+        for (int id = IDS_PROGRAMS_RUNNING + 1; id < 16; id++)
             EXPECT_TRUE(entries[id].empty()) << "id " << id;
         for (const StringCase& c : kStrings) {
             SCOPED_TRACE(c.id);
@@ -815,47 +815,24 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix)
     EXPECT_EQ(source, manifest);
 }
 
-// The text of the first element `name` (from its start tag to its end);
-// "" when there is none.
-std::string FirstElement(const std::string& text, const std::string& name)
-{
-    size_t start = text.find("<" + name);
-    size_t end = text.find("</" + name + ">", start);
-    return start == std::string::npos || end == std::string::npos ? std::string()
-                                                                  : text.substr(start, end - start);
-}
-
-// Administrator rights, declared where Windows XP accepts it: in the asm.v2
-// or asm.v3 namespace, declared once on the element (two declarations on
-// one element make XP SP2's reader crash); and the Windows versions it was
-// tested with, as the API reference names them.
+// Administrator rights, declared where Windows XP accepts them: in the
+// asm.v2 namespace, declared once on the element (two declarations on one
+// element crash XP SP2's reader); and the Windows versions tested with, by
+// the API reference's identifiers.
 TEST_F(ResourcesTest, ManifestAsksForAdministratorRightsAndNamesTheTestedWindows)
 {
     std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEA(1), kJapanese);
-    std::string trust = ElementAfter(manifest, "trustInfo");
-    ASSERT_FALSE(trust.empty());
-    std::string trustTag = trust.substr(0, trust.find('>'));
-    EXPECT_TRUE(trustTag == "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v2\"" ||
-                trustTag == "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"") << trustTag;
-    std::string level = ElementAfter(trust, "requestedPrivileges");
-    EXPECT_NE(std::string::npos, level.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"))
-        << level;
-
-    std::string compatibility = ElementAfter(manifest, "compatibility");
-    EXPECT_EQ(0u, compatibility.find("<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">"));
-    const struct {
-        const char* system;
-        const char* id;
-    } systems[] = {
-        { "Windows Vista", "{e2011457-1546-43c5-a5fe-008deee3d3f0}" },
-        { "Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}" },
-        { "Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}" },
-        { "Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}" },
-        { "Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" },
-    };
-    for (const auto& s : systems)
-        EXPECT_NE(std::string::npos, compatibility.find(std::string("<supportedOS Id=\"") + s.id + "\"/>"))
-            << s.system;
+    size_t trust = manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v2\">");
+    ASSERT_NE(std::string::npos, trust);
+    size_t level = manifest.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>");
+    EXPECT_TRUE(level != std::string::npos && level > trust && level < manifest.find("</trustInfo>"));
+    size_t compatibility = manifest.find("<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">");
+    ASSERT_NE(std::string::npos, compatibility);
+    const char* vistaTo11[] = { "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" };
+    for (const char* id : vistaTo11)
+        EXPECT_NE(std::string::npos, manifest.find(std::string("<supportedOS Id=\"") + id + "\"/>", compatibility)) << id;
 }
 
 // This test program carries the same resources as the uninstaller. With the

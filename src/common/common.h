@@ -46,6 +46,16 @@ const char* FindLastCharacter(const char* text);
 // (not the trail byte 0x5C of a double-byte character).
 int EndsWithBackslash(const char* path);
 
+// The file name of a path: the text after its last backslash (a trail
+// byte 0x5C is no backslash); the whole path when it has none.
+const char* FindFileName(const char* path);
+
+// Loads a DLL of the system folder by its full path, so that a DLL of the
+// same name in the executable's folder (the worker runs from the temporary
+// directory, which other programs can write to) is never taken for it.
+// NULL when it is not there.
+HMODULE LoadSystemLibrary(const char* name);
+
 // Makes sure a non-empty path ends in a backslash: when its last character
 // is not a single-byte backslash, appends one. An empty path stays empty.
 // path is a buffer of cchPath bytes. Returns non-zero on success, 0 when the
@@ -72,8 +82,9 @@ int ComposeWorkerCopyPath(char* path, size_t cchPath);
 
 // What an uninstallation came to: the exit code of a quiet run (/s /quiet)
 // and the result in the log's summary line. Deployment tools take 0 for
-// success and anything else for failure; the values keep clear of the codes
-// that they read as "restart" (3010, 1641) or "try again later" (1618).
+// success and anything else for failure; the values 1 to 4 keep clear of
+// the codes that they read as "restart" (3010, 1641) or "try again later"
+// (1618), and 3010 means just what they read it as.
 enum RunResult {
     TW_RESULT_REMOVED = 0,       // every listed item removed or already absent
     TW_RESULT_NOT_STARTED = 1,   // nothing removed: no information, failed to
@@ -81,6 +92,8 @@ enum RunResult {
     TW_RESULT_PARTIAL = 2,       // the run completed; some listed items remain
     TW_RESULT_UNKNOWN = 3,       // the worker ended without saying how it went,
                                  // or could not be followed: anything may remain
-    TW_RESULT_NO_LOG = 4         // everything removed, but the log file could
+    TW_RESULT_NO_LOG = 4,        // everything removed, but the log file could
                                  // not be written whole
+    TW_RESULT_RESTART = 3010     // everything removed but files in use, which
+                                 // go at the next restart of the system
 };

@@ -26,6 +26,7 @@ public:
     ~HandleGuard() { Close(); }
     HANDLE Get() const { return h_; }
     HANDLE Detach() { HANDLE h = h_; h_ = NULL; return h; }
+    void Reset(HANDLE h) { Close(); h_ = h; }
     void Close()
     {
         if (h_ != NULL && h_ != INVALID_HANDLE_VALUE)

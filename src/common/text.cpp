@@ -80,3 +80,12 @@ int AppendBackslash(char* path, size_t cchPath)
     path[len + 1] = '\0';
     return 1;
 }
+
+const char* FindFileName(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; p += IsDBCSLeadByte((BYTE)*p) && p[1] != '\0' ? 2 : 1)
+        if (*p == '\\')
+            name = p + 1;
+    return name;
+}

@@ -115,6 +115,8 @@ void ParseLauncherOptions(const char* text, LauncherOptions* options)
         size_t cchWord = lstrlenA(word);
         if (fits && cchWord == 6 && EqualsAsciiNoCase(word, "/quiet", 6)) {
             options->quiet = 1;
+        } else if (fits && cchWord == 10 && EqualsAsciiNoCase(word, "/closeapps", 10)) {
+            options->closeApps = 1;
         } else if (cchWord >= cchLog && EqualsAsciiNoCase(word, kLog, cchLog)) {
             options->logRequested = 1;
             options->logPathFits =

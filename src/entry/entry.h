@@ -39,6 +39,8 @@ struct LauncherOptions {
     int logRequested;        // "/log=<path>" was given (the last one counts)
     int logPathFits;         // ... and its path fit logPath
     char logPath[MAX_PATH];  // the path as given, double quotes removed
+    int closeApps;           // "/closeapps": a quiet run asks the programs
+                             // that use the installation's files to close
 };
 
 // Reads the options from the text that follows the switch "/s" (the command

@@ -120,8 +120,9 @@ static int EndNotStarted(UINT errorId)
 }
 
 // The launcher's work; returns the RunResult of the whole run. logPath is
-// the open log file's full path ("" without one).
-static int RunLauncher(const char* logPath)
+// the open log file's full path ("" without one); closeApps asks a quiet
+// worker to close the programs that use the installation's files.
+static int RunLauncher(const char* logPath, int closeApps)
 {
     DWORD cbPayload = 0;
     HeapGuard payload(ReadOwnPayload(&cbPayload));
@@ -149,7 +150,8 @@ static int RunLauncher(const char* logPath)
     if (cchOwn == 0 || cchOwn >= COUNTOF(ownPath))
         ownPath[0] = '\0';
     WriteLauncherKeys(infoPath, ownPath, GetCurrentProcessId());
-    if (!WriteLauncherOptions(infoPath, g_quiet, logPath)) {
+    if (!WriteLauncherOptions(infoPath, g_quiet, logPath) ||
+        !WriteCloseAppsOption(infoPath, g_quiet && closeApps)) {
         // A worker that misread the options could ask nobody, or ask when
         // it must not.
         DeleteFileA(infoPath);
@@ -188,8 +190,8 @@ static int RunLauncher(const char* logPath)
             result = ReadRunResult(&info);
             FreeInfoFile(&info);
         }
-        return result >= TW_RESULT_REMOVED && result <= TW_RESULT_NO_LOG ? result
-                                                                         : TW_RESULT_UNKNOWN;
+        return (result >= TW_RESULT_REMOVED && result <= TW_RESULT_NO_LOG) || result == TW_RESULT_RESTART
+            ? result : TW_RESULT_UNKNOWN;
     }
     // A worker that runs on without us writes its log to the end.
     if (outcome == WORKER_UNFOLLOWED)
@@ -207,7 +209,7 @@ int LauncherStage(const LauncherOptions* options)
     g_quiet = options->quiet;
     char logPath[MAX_PATH];
     StartLogFile(options, logPath, COUNTOF(logPath));
-    int result = RunLauncher(logPath);
+    int result = RunLauncher(logPath, options->closeApps);
     CloseLogFile();
     // A log we could not write is worth a code of its own only when it is
     // the one thing that went wrong.

@@ -27,6 +27,7 @@
 #define TW_KEY_QUIET "Quiet"
 #define TW_KEY_LOG_FILE "LogFile"
 #define TW_KEY_RESULT "Result"
+#define TW_KEY_CLOSE_APPS "CloseApps"
 
 // Buffer sizes of the values: list entries and UninstallKey are paths
 // (259 characters), UninstFile gets 500.
@@ -108,6 +109,12 @@ int WriteLauncherKeys(const char* infoPath, const char* uninstFile, DWORD proces
 // it, as written.
 int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath);
 int ReadQuiet(const InfoFile* info);                                        // 0
+
+// Writes General/CloseApps=1 when closeApps (/closeapps in a quiet run),
+// and removes it otherwise, so that an information block cannot preset it.
+// Non-zero when the file reads back as written.
+int WriteCloseAppsOption(const char* infoPath, int closeApps);
+int ReadCloseApps(const InfoFile* info);                                    // 0
 InfoRead ReadLogFile(const InfoFile* info, char* value, size_t cchValue);   // ""
 
 // The worker's result (a RunResult) for the launcher of a quiet run, in

@@ -268,6 +268,21 @@ int ReadQuiet(const InfoFile* info)
     return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_QUIET, 0) != 0;
 }
 
+int WriteCloseAppsOption(const char* infoPath, int closeApps)
+{
+    WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_CLOSE_APPS, closeApps ? "1" : NULL, infoPath);
+    InfoFile info;
+    LoadInfoFile(infoPath, &info);
+    int ok = ReadCloseApps(&info) == (closeApps != 0);
+    FreeInfoFile(&info);
+    return ok;
+}
+
+int ReadCloseApps(const InfoFile* info)
+{
+    return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_CLOSE_APPS, 0) != 0;
+}
+
 InfoRead ReadLogFile(const InfoFile* info, char* value, size_t cchValue)
 {
     return ReadInfoString(info, TW_SECTION_GENERAL, TW_KEY_LOG_FILE, value, cchValue);

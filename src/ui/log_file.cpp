@@ -59,6 +59,7 @@ static const char* DescribeResult(int result)
     case TW_RESULT_PARTIAL: return "some items remain";
     case TW_RESULT_UNKNOWN: return "outcome unknown";
     case TW_RESULT_NO_LOG: return "log incomplete";
+    case TW_RESULT_RESTART: return "restart needed to finish";
     }
     return "unknown";
 }
@@ -90,6 +91,12 @@ void WriteLogSummary(const PhaseCounts* counts, int result)
                   counts[COUNT_KEYS].removed, counts[COUNT_KEYS].absent, counts[COUNT_KEYS].failed);
         AppendCountsPart(line, COUNTOF(line), "registry values", counts[COUNT_VALUES]);
         char end[100];
+        // Only when there are any, so that the line of a run without them
+        // reads as it always has.
+        if (counts[COUNT_FILES].atRestart > 0) {
+            wsprintfA(end, "; files %u to be deleted at restart", counts[COUNT_FILES].atRestart);
+            AppendText(line, COUNTOF(line), end);
+        }
         wsprintfA(end, "; result %d (%s)\r\n", result, DescribeResult(result));
         AppendText(line, COUNTOF(line), end);
     }

@@ -94,6 +94,7 @@ struct PhaseCounts {
     unsigned removed;   // deleted now
     unsigned absent;    // already gone (its line still says it failed)
     unsigned failed;    // still there, or never tried (a path too long)
+    unsigned atRestart; // in use: deleted at the next restart (files only)
 };
 
 // What the summary counts, in the order of its parts: the files, groups and
@@ -103,8 +104,10 @@ enum CountedPart { COUNT_FILES, COUNT_GROUPS, COUNT_KEYS, COUNT_VALUES, COUNTED_
 
 // Writes the summary line "Summary: files <n> removed, <n> absent, <n>
 // failed; groups ...; registry keys ...; registry values ...; result <n>
-// (<words>)". counts holds COUNTED_PART_COUNT entries; NULL writes
-// "Summary: result <n> (<words>)" alone, for a run whose counts are unknown.
+// (<words>)". counts holds COUNTED_PART_COUNT entries; when files were left
+// for the next restart, "; files <n> to be deleted at restart" stands before
+// the result. NULL writes "Summary: result <n> (<words>)" alone, for a run
+// whose counts are unknown.
 void WriteLogSummary(const PhaseCounts* counts, int result);
 
 // True when a log was asked for and any part of it could not be written.

@@ -19,19 +19,22 @@
 
 // Every phase stays on screen at least this long, so the user can follow it.
 static const DWORD kMinimumPhaseMs = 1000;
+// How long a quiet run with /closeapps waits for the programs it asked to
+// close before it goes on with their files in use.
+static const DWORD kCloseWaitMs = 30000;
+// The running programs named in the box; the rest are summed up as "...".
+static const int kProgramsNamed = 10;
+
+// The installed uninstaller (General/UninstFile), "" when no launcher named
+// it. It is in use while its launcher runs and is deleted once that has
+// ended, so it is never left for the next restart.
+static char s_installedUninstaller[TW_CCH_UNINST_FILE];
 
 // The three indicator pictures.
 struct PhasePictures {
     HBITMAP done;
     HBITMAP current;
     HBITMAP pending;
-};
-
-// Directories named by the files list, removed in list order at the very end.
-struct PendingDirectories {
-    char (*paths)[MAX_PATH];
-    size_t count;
-    size_t capacity;
 };
 
 // What a run came to: the counts of the three phases (files, groups,
@@ -41,24 +44,6 @@ struct RunTally {
     PhaseCounts counts[COUNTED_PART_COUNT];
     int result;   // -1 until the summary is written
 };
-
-// Appends a copy of path (which fits MAX_PATH). Non-zero on success.
-static int AddPendingDirectory(PendingDirectories* list, const char* path)
-{
-    if (list->count == list->capacity) {
-        size_t capacity = list->capacity == 0 ? 16 : list->capacity * 2;
-        void* grown = list->paths == NULL
-            ? HeapAlloc(GetProcessHeap(), 0, capacity * MAX_PATH)
-            : HeapReAlloc(GetProcessHeap(), 0, list->paths, capacity * MAX_PATH);
-        if (grown == NULL)
-            return 0;
-        list->paths = (char (*)[MAX_PATH])grown;
-        list->capacity = capacity;
-    }
-    CopyText(list->paths[list->count], MAX_PATH, path);
-    ++list->count;
-    return 1;
-}
 
 static void SetPhasePicture(int indicatorId, HBITMAP hbm)
 {
@@ -109,8 +94,11 @@ static void CountItem(PhaseCounts* counts, int removed, int gone)
         ++counts->failed;
 }
 
+// Directories named by the files list are kept for the very end (pending),
+// files in use for the next restart (leaving).
 struct FilesPhase {
-    PendingDirectories* pending;
+    PathList* pending;
+    PathList* leaving;
     PhaseCounts* counts;
 };
 
@@ -130,10 +118,19 @@ static int VisitFileEntry(const char* value, InfoRead result, void* context)
         return 1;
     }
     if (EndsWithBackslash(value)) {
-        AddPendingDirectory(phase->pending, value);
+        AddToPathList(phase->pending, value);
         return 1;
     }
     int deleted = DeleteListedFile(value);
+    // A file that a running program holds goes when the system restarts,
+    // where the system lets us arrange that; otherwise it fails as any other.
+    if (!deleted && IsFileInUse(value, GetLastError()) && lstrcmpiA(value, s_installedUninstaller) != 0 &&
+        ScheduleDeleteAtRestart(value)) {
+        AddToPathList(phase->leaving, value);
+        ++phase->counts->atRestart;
+        AppendDetailLog("", value, LoadTextBuffer(IDS_DELETED_AT_RESTART));
+        return 1;
+    }
     CountItem(phase->counts, deleted,
               !deleted && GetFileAttributesA(value) == INVALID_FILE_ATTRIBUTES &&
                   IsNotFoundError(GetLastError()));
@@ -314,10 +311,10 @@ static void RemoveListedRegistry(const InfoFile* info, RunTally* tally)
 // shows on the indicators after the phase's minimum time; without, the
 // phases run back to back.
 static void RemoveListedItems(const InfoFile* info, const PhasePictures* pictures,
-                              PendingDirectories* pending, RunTally* tally)
+                              PathList* pending, PathList* leaving, RunTally* tally)
 {
     DWORD phaseStart = GetTickCount();
-    FilesPhase files = { pending, &tally->counts[COUNT_FILES] };
+    FilesPhase files = { pending, leaving, &tally->counts[COUNT_FILES] };
     ForEachListEntry(info, TW_SECTION_FILES, VisitFileEntry, &files);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
@@ -339,7 +336,7 @@ static void EndRunLog(RunTally* tally, int started)
 {
     int result = TW_RESULT_NOT_STARTED;
     if (started) {
-        result = TW_RESULT_REMOVED;
+        result = tally->counts[COUNT_FILES].atRestart ? TW_RESULT_RESTART : TW_RESULT_REMOVED;
         for (int part = 0; part < COUNTED_PART_COUNT; ++part)
             if (tally->counts[part].failed)
                 result = TW_RESULT_PARTIAL;
@@ -357,7 +354,7 @@ static void EndRunLog(RunTally* tally, int started)
 // (non-recursive: only empty ones go). With stopAtFirstLeft it stops at the
 // first one that stays, since a later one may only be empty once that one's
 // contents have gone. Returns the index at which it stopped.
-static size_t RemovePendingDirectories(const PendingDirectories* pending, size_t first,
+static size_t RemovePendingDirectories(const PathList* pending, size_t first,
                                        int stopAtFirstLeft)
 {
     size_t i = first;
@@ -367,6 +364,18 @@ static size_t RemovePendingDirectories(const PendingDirectories* pending, size_t
             break;
     }
     return i;
+}
+
+// The listed directories that are left only because files in use are left
+// for the next restart go at that restart too, in list order, so that a
+// directory listed after one that goes then can go with it.
+static void ScheduleEmptiedDirectories(const PathList* pending, PathList* leaving)
+{
+    for (size_t i = 0; i < pending->count && leaving->count > 0; ++i) {
+        if (GetFileAttributesA(pending->paths[i]) != INVALID_FILE_ATTRIBUTES &&
+            HoldsOnlyLeaving(pending->paths[i], leaving) && ScheduleDirectoryRemovalAtRestart(pending->paths[i]))
+            AddToPathList(leaving, pending->paths[i]);
+    }
 }
 
 // True when the worker runs from the temporary copy that a launcher made,
@@ -413,11 +422,79 @@ static int ConfirmUninstall(const char* displayName)
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
+enum RunningAnswer { RUNNING_CANCEL, RUNNING_RETRY, RUNNING_IGNORE };
+
+// Names the running programs in a box and asks what to do: look again, go
+// on with their files in use, or end the run.
+static RunningAnswer AskAboutRunningPrograms(const RunningPrograms* found)
+{
+    char names[kProgramsNamed * 70 + 16];
+    names[0] = '\0';
+    for (int i = 0; i < found->count && i < kProgramsNamed; ++i) {
+        // A long window title is cut at a character, so that the whole
+        // text stays within what the box is formatted into.
+        char name[61];
+        CopyText(name, COUNTOF(name), found->items[i].name);
+        AppendText(names, COUNTOF(names), "    ");
+        AppendText(names, COUNTOF(names), name);
+        AppendText(names, COUNTOF(names), "\n");
+    }
+    if (found->count > kProgramsNamed)
+        AppendText(names, COUNTOF(names), "    ...\n");
+    // wsprintfA writes at most 1024 characters and a terminator.
+    char text[1025];
+    wsprintfA(text, LoadTextBuffer(IDS_PROGRAMS_RUNNING), names);
+    // Cancel, Try Again and Continue came with Windows 2000; the older
+    // systems ask the same with Abort, Retry and Ignore.
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    UINT buttons = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+                   version.dwMajorVersion >= 5 ? MB_CANCELTRYCONTINUE : MB_ABORTRETRYIGNORE;
+    switch (MessageBoxA(NULL, text, TW_PROGRAM_TITLE, buttons | MB_ICONWARNING | MB_DEFBUTTON2)) {
+    case IDTRYAGAIN:
+    case IDRETRY:
+        return RUNNING_RETRY;
+    case IDCONTINUE:
+    case IDIGNORE:
+        return RUNNING_IGNORE;
+    }
+    // Cancel, Abort, or a box that could not be shown: nothing is removed.
+    return RUNNING_CANCEL;
+}
+
+// Before anything is removed: finds the programs that run with the
+// installation's files. Interactive, asks the user about them until none is
+// left or the user goes on; 0 when the user ends the run. Quiet, asks them
+// to close when the caller said so (/closeapps) and waits a bounded time.
+static int SettleRunningPrograms(const InfoFile* info, DWORD launcherId)
+{
+    if (g_quiet && !ReadCloseApps(info))
+        return 1;
+    ListedPaths listed;
+    CollectListedPaths(info, &listed);
+    RunningPrograms found;
+    RunningAnswer answer = RUNNING_RETRY;
+    while (answer == RUNNING_RETRY) {
+        StartRunningPrograms(&found, launcherId);
+        FindRunningPrograms(&listed, &found);
+        if (found.count == 0)
+            break;
+        if (g_quiet) {
+            AskProgramsToClose(&found, kCloseWaitMs);
+            break;
+        }
+        answer = AskAboutRunningPrograms(&found);
+    }
+    FreeListedPaths(&listed);
+    return answer != RUNNING_CANCEL;
+}
+
 // Runs the three phases in the progress dialog and the finished state.
 // Returns non-zero when the user closed the finished dialog. The log ends
 // with the phases, before the finished state.
 static int RunPhases(const InfoFile* info, const char* displayName, const PhasePictures& pictures,
-                     PendingDirectories* pending, RunTally* tally)
+                     PathList* pending, PathList* leaving, RunTally* tally)
 {
     g_hProgressDlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
                                         ProgressDialogProc, 0);
@@ -433,7 +510,7 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
     AnimateShow(g_hProgressDlg, 200, AW_ACTIVATE | AW_CENTER);
     ShowWindow(g_hProgressDlg, SW_SHOW);
 
-    RemoveListedItems(info, &pictures, pending, tally);
+    RemoveListedItems(info, &pictures, pending, leaving, tally);
     EndRunLog(tally, 1);
 
     g_finished = 1;
@@ -456,11 +533,12 @@ enum RunEnd {
 };
 
 // Opens the installed-programs entry named by UninstallKey (uninstallKey
-// receives the name, cchUninstallKey bytes), asks the user and runs the
-// phases; a quiet run asks nobody and shows nothing. An entry that cannot
-// be opened gets its error box (or log line) here.
-static RunEnd AskAndRun(const InfoFile* info, char* uninstallKey, size_t cchUninstallKey,
-                        const PhasePictures& pictures, PendingDirectories* pending, RunTally* tally)
+// receives the name, cchUninstallKey bytes), asks the user, settles the
+// running programs and runs the phases; a quiet run asks nobody and shows
+// nothing. An entry that cannot be opened gets its error box (or log line)
+// here. The launcher's process (launcherId) never counts as running.
+static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallKey, size_t cchUninstallKey,
+                        const PhasePictures& pictures, PathList* pending, PathList* leaving, RunTally* tally)
 {
     char entryPath[MAX_PATH];
     InfoRead keyRead = ReadUninstallKey(info, uninstallKey, cchUninstallKey);
@@ -477,13 +555,14 @@ static RunEnd AskAndRun(const InfoFile* info, char* uninstallKey, size_t cchUnin
     ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
     RegCloseKey(hEntry.Detach());
     if (g_quiet) {
-        RemoveListedItems(info, NULL, pending, tally);
+        SettleRunningPrograms(info, launcherId);
+        RemoveListedItems(info, NULL, pending, leaving, tally);
         EndRunLog(tally, 1);
         return RUN_COMPLETED;
     }
-    if (!ConfirmUninstall(displayName))
+    if (!ConfirmUninstall(displayName) || !SettleRunningPrograms(info, launcherId))
         return RUN_ENDED_EARLY;
-    return RunPhases(info, displayName, pictures, pending, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
+    return RunPhases(info, displayName, pictures, pending, leaving, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
 }
 
 // Schedules the worker's own executable for deletion at restart when it is
@@ -516,7 +595,8 @@ void WorkerStage(const char* infoPath)
     ZeroMemory(&tally, sizeof(tally));
     tally.result = -1;
 
-    PendingDirectories pending = { NULL, 0, 0 };
+    PathList pending = { NULL, 0, 0 };
+    PathList leaving = { NULL, 0, 0 };
     PhasePictures pictures = { NULL, NULL, NULL };
     if (!g_quiet) {
         pictures.done = CreateMappedBitmap(g_hInstance, IDB_DONE, 0, NULL, 0);
@@ -528,12 +608,13 @@ void WorkerStage(const char* infoPath)
     // ours to delete; a path typed by hand after /u must survive.
     char uninstFile[TW_CCH_UNINST_FILE];
     InfoRead uninstFileRead = ReadUninstFile(&info, uninstFile, COUNTOF(uninstFile));
+    CopyText(s_installedUninstaller, COUNTOF(s_installedUninstaller), uninstFileRead == INFO_OK ? uninstFile : "");
     const int launcherProcessId = ReadUninstSrcProcess(&info);
     const int launcherWroteInfoFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
 
     char uninstallKey[MAX_PATH];
-    const RunEnd end =
-        AskAndRun(&info, uninstallKey, COUNTOF(uninstallKey), pictures, &pending, &tally);
+    const RunEnd end = AskAndRun(&info, (DWORD)launcherProcessId, uninstallKey, COUNTOF(uninstallKey),
+                                 pictures, &pending, &leaving, &tally);
     if (tally.result < 0)
         EndRunLog(&tally, 0);
 
@@ -567,6 +648,7 @@ void WorkerStage(const char* infoPath)
         if (uninstFileRead == INFO_OK)
             DeleteFileA(uninstFile);
         RemovePendingDirectories(&pending, directoriesLeft, 0);
+        ScheduleEmptiedDirectories(&pending, &leaving);
     }
 
     ScheduleOwnCopyDeletion();
@@ -574,8 +656,8 @@ void WorkerStage(const char* infoPath)
         DeleteFileA(infoPath);
 
     FreeInfoFile(&info);
-    if (pending.paths != NULL)
-        HeapFree(GetProcessHeap(), 0, pending.paths);
+    FreePathList(&pending);
+    FreePathList(&leaving);
     DeleteObject(pictures.done);
     DeleteObject(pictures.current);
     DeleteObject(pictures.pending);

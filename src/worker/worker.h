@@ -4,6 +4,9 @@
 #pragma once
 
 #include <windows.h>
+#include <restartmanager.h>
+
+#include "info/info.h"
 
 #include "info/protected_keys.h"
 
@@ -148,6 +151,123 @@ extern RegDeleteKeyFunction g_regDeleteKey;
 
 // Arranges for the file to be deleted at the next restart of the system.
 int ScheduleDeleteAtRestart(const char* path);
+
+// Arranges for the directory (a path with or without its final backslash)
+// to be removed at the next restart if it is empty by then: through the
+// pending file operations on the NT family. The 9x family has no way to do
+// it (WININIT.INI deletes files only): there the result is always 0.
+int ScheduleDirectoryRemovalAtRestart(const char* path);
+
+// True when a listed file that DeleteFileA refused with `deleteError` is in
+// use by a running program: a sharing violation, or the access denied that
+// a program's image or module in use gives (told from a file we may not
+// touch by opening it for writing, which an image in use refuses as a
+// sharing violation). Changes nothing.
+int IsFileInUse(const char* path, DWORD deleteError);
+
+// A list of paths (each fits MAX_PATH), grown on the heap.
+struct PathList {
+    char (*paths)[MAX_PATH];
+    size_t count;
+    size_t capacity;
+};
+// Appends a copy of path. Non-zero on success; a path that does not fit is
+// refused with 0.
+int AddToPathList(PathList* list, const char* path);
+// True when the list holds path (compared without regard to case).
+int IsInPathList(const PathList* list, const char* path);
+void FreePathList(PathList* list);
+
+// True when the directory (a path ending in a backslash) holds something
+// and nothing but entries of `leaving`: files and directories that go at
+// the next restart.
+int HoldsOnlyLeaving(const char* directory, const PathList* leaving);
+
+// ---- Programs running from the installation ---------------------------------
+
+// The paths of the Files list, for telling whether a running program's
+// executable or modules belong to the installation: the listed files and
+// the listed directories (those ending in a backslash), each also in its
+// long form where it was written with short names. Looked up by a hash of
+// the path without regard to the case of ASCII letters.
+struct ListedPaths {
+    char* text;          // the paths, one after the other, each ending in NUL
+    size_t cbText;
+    size_t cbUsed;
+    DWORD* slots;        // hash table: offset into text + 1; 0 is free
+    size_t slotCount;    // a power of two, at least twice the count
+    size_t count;
+};
+
+// Collects the Files list. Non-zero on success; on failure (no memory) the
+// list is empty and nothing will be found. A directory that is a drive's
+// root or holds the Windows directory is left out: every system process
+// would lie below it. FreeListedPaths is to be called either way.
+int CollectListedPaths(const InfoFile* info, ListedPaths* listed);
+void FreeListedPaths(ListedPaths* listed);
+
+// True when path (a full path) is a listed file or lies below a listed
+// directory.
+int IsListedOrBelow(const ListedPaths* listed, const char* path);
+
+// A program found running with the installation's files, and what the user
+// knows it by: the title of its window where it has one, else the name the
+// Restart Manager gives it, else its file name.
+#define TW_MAX_RUNNING_PROGRAMS 64   // as many as one wait can follow
+struct RunningProgram {
+    DWORD processId;
+    int named;            // 2: a window title; 1: the Restart Manager's name
+    char name[80];
+};
+struct RunningPrograms {
+    RunningProgram items[TW_MAX_RUNNING_PROGRAMS];
+    int count;
+    DWORD ownIds[2];      // this process and the launcher: never counted
+};
+
+// Empties the list; the current process and launcherId never count.
+void StartRunningPrograms(RunningPrograms* found, DWORD launcherId);
+// Adds a program unless it is one of ours or already there (a better name
+// replaces the one it had). A name that does not fit is cut at a character.
+void AddRunningProgram(RunningPrograms* found, DWORD processId, const char* name, int named);
+
+// Finds the programs whose executable or modules are listed or lie below a
+// listed directory: through the Restart Manager on Windows Vista and later
+// (it also knows programs that this process may not look into), and by
+// walking the processes and their modules with whichever of Toolhelp and
+// PSAPI the system has. Then names each by its window. Never shows
+// anything and never changes anything.
+void FindRunningPrograms(const ListedPaths* listed, RunningPrograms* found);
+
+// The two walks, each non-zero when the system offers it (its functions are
+// looked up at run time: Toolhelp is missing on NT 4.0, which has PSAPI).
+int WalkProcessesWithToolhelp(const ListedPaths* listed, RunningPrograms* found);
+int WalkProcessesWithPsapi(const ListedPaths* listed, RunningPrograms* found);
+
+// Asks the Restart Manager which programs use the listed files. Non-zero
+// when a session could be made and asked.
+int AskRestartManager(const ListedPaths* listed, RunningPrograms* found);
+
+// The Restart Manager's calls as this program makes them. NULL in the
+// product, which loads rstrtmgr.dll from the system folder on Windows Vista
+// and later; tests point it at recorded answers, since Wine's Restart
+// Manager answers without finding anything.
+struct RestartManagerCalls {
+    DWORD (WINAPI* startSession)(DWORD* session, DWORD flags, WCHAR* sessionKey);
+    DWORD (WINAPI* registerResources)(DWORD session, UINT cFiles, LPCWSTR* files, UINT cApplications,
+                                      RM_UNIQUE_PROCESS* applications, UINT cServices, LPCWSTR* services);
+    DWORD (WINAPI* getList)(DWORD session, UINT* cNeeded, UINT* cInfo, RM_PROCESS_INFO* infos,
+                            LPDWORD rebootReasons);
+    DWORD (WINAPI* endSession)(DWORD session);
+};
+extern const RestartManagerCalls* g_restartManagerCalls;
+
+// Asks each program to close: a close request (WM_CLOSE) to each of its
+// visible, titled top-level windows that no other window owns. Then waits
+// until the programs that were asked have ended, at most timeoutMs. Never
+// ends a program. Returns the number of programs that were asked and have
+// not ended.
+int AskProgramsToClose(const RunningPrograms* found, DWORD timeoutMs);
 
 // True on the NT family.
 int IsNtPlatform();

@@ -23,6 +23,12 @@
 //                             changed environment (WM_SETTINGCHANGE with
 //                             "Environment") that reach a top-level window
 //   environment-announcements report that count
+//   running-box retry|ignore|cancel [closing <title>]
+//                             wait for the box that names the running
+//                             programs, report it and its buttons, (close
+//                             the window of that title first,) press
+//   string <id>               report a string of the uninstaller's table
+//   wait-window <title>       wait for a program's window with that title
 //   keys <root\path> ...      report each key as present or absent
 //   values <root\path> ...    report every value of each key
 //   pending                   report the pending file operations
@@ -453,6 +459,79 @@ static int DoEnvironmentAnnouncements(char**, int, int*)
     return 1;
 }
 
+static HWND WaitForTitledWindow(const char* title, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    HWND hwnd;
+    while ((hwnd = FindWindowA(NULL, title)) == NULL && GetTickCount() - start < timeoutMs)
+        Sleep(50);
+    return hwnd;
+}
+
+static int DoWaitWindow(char** args, int count, int* taken)
+{
+    const char* title = TakeArgument(args, count, taken);
+    HWND hwnd = WaitForTitledWindow(title, kWaitWindowMs);
+    Reportf("window %s: %s\n", title, hwnd != NULL ? "shown" : "missing");
+    return hwnd != NULL;
+}
+
+// Closes the window whose title is the next argument, as its user would,
+// and waits for its program to end.
+static int CloseNamedWindow(char** args, int count, int* taken)
+{
+    const char* title = TakeArgument(args, count, taken);
+    HWND hwnd = WaitForTitledWindow(title, 0);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(hwnd, &processId);
+    HANDLE hProcess = hwnd != NULL ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
+    if (hProcess == NULL)
+        return ReportFailure("no window to close");
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    int ended = WaitForSingleObject(hProcess, 20000) == WAIT_OBJECT_0;
+    CloseHandle(hProcess);
+    Reportf("window %s closed: %s\n", title, ended ? "yes" : "no");
+    return 1;
+}
+
+// The box that names the running programs. Windows 2000 and later give it
+// Cancel, Try Again and Continue; older systems Abort, Retry and Ignore.
+static int DoRunningBox(char** args, int count, int* taken)
+{
+    const char* answer = TakeArgument(args, count, taken);
+    int closing = count - *taken >= 2 && lstrcmpA(args[*taken], "closing") == 0;
+    if (closing)
+        TakeArgument(args, count, taken);
+    HWND hBox = WaitForUninstallerWindow(KIND_RUNNING_BOX, kWaitWindowMs);
+    if (hBox == NULL)
+        return ReportFailure("no running-programs box");
+    char text[1024];
+    GetBoxMessage(hBox, text, COUNTOF(text));
+    ReportText("running box", text);
+    int newer = GetDlgItem(hBox, IDTRYAGAIN) != NULL;
+    Reportf("running box buttons: %s\n", newer ? (GetDlgItem(hBox, IDCANCEL) && GetDlgItem(hBox, IDCONTINUE)
+                                                     ? "cancel try-again continue" : "?")
+                                                : (GetDlgItem(hBox, IDABORT) && GetDlgItem(hBox, IDIGNORE)
+                                                     ? "abort retry ignore" : "?"));
+    // The program ends while the box is up: the next look finds it gone.
+    if (closing && !CloseNamedWindow(args, count, taken))
+        return 0;
+    int id = lstrcmpA(answer, "retry") == 0 ? (newer ? IDTRYAGAIN : IDRETRY)
+           : lstrcmpA(answer, "ignore") == 0 ? (newer ? IDCONTINUE : IDIGNORE)
+           : (newer ? IDCANCEL : IDABORT);
+    PressButton(hBox, id);
+    if (!WaitWindowGone(hBox, 10000))
+        return ReportFailure("running-programs box stays");
+    return 1;
+}
+
+static int DoString(char** args, int count, int* taken)
+{
+    int id = atoi(TakeArgument(args, count, taken));
+    Reportf("string %d: %s\n", id, LoadTextBuffer((UINT)id));
+    return 1;
+}
+
 static int DoLocale(char**, int, int*)
 {
     Reportf("locale: %u:0x%04x\n", GetACP(), (unsigned)GetUserDefaultUILanguage());
@@ -466,7 +545,8 @@ int main(int argc, char** argv)
         { "run-dialog", DoRunDialog }, { "kill-worker", DoKillWorker }, { "wait-started", DoWaitStarted },
         { "locale", DoLocale }, { "start-9x", DoStartUnder9x }, { "short-path", DoShortPath },
         { "listen-environment", DoListenEnvironment }, { "environment-announcements", DoEnvironmentAnnouncements },
-        { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock },
+        { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock }, { "running-box", DoRunningBox },
+        { "wait-window", DoWaitWindow }, { "string", DoString },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }

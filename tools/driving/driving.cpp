@@ -83,10 +83,12 @@ static int HasKind(HWND hwnd, WindowKind kind)
 {
     int isBox = GetDlgItem(hwnd, kBoxTextId) != NULL;
     int hasYesNo = GetDlgItem(hwnd, IDYES) != NULL && GetDlgItem(hwnd, IDNO) != NULL;
+    int hasRetry = GetDlgItem(hwnd, IDTRYAGAIN) != NULL || GetDlgItem(hwnd, IDRETRY) != NULL;
     switch (kind) {
     case KIND_QUESTION: return isBox && hasYesNo;
-    case KIND_ERROR_BOX: return isBox && !hasYesNo;
+    case KIND_ERROR_BOX: return isBox && !hasYesNo && !hasRetry;
     case KIND_PROGRESS: return GetDlgItem(hwnd, IDC_PHASE_FILES) != NULL;
+    case KIND_RUNNING_BOX: return isBox && hasRetry;
     }
     return 0;
 }

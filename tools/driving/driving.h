@@ -43,7 +43,8 @@ int ReportFailure(const char* what);
 
 // ---- The uninstaller's windows ----------------------------------------------
 
-enum WindowKind { KIND_QUESTION, KIND_ERROR_BOX, KIND_PROGRESS };
+// The running-programs box has Try Again (or Retry) among its buttons.
+enum WindowKind { KIND_QUESTION, KIND_ERROR_BOX, KIND_PROGRESS, KIND_RUNNING_BOX };
 
 // A visible window of the uninstaller (dialog class, the program's title)
 // of the given kind; waits up to timeoutMs. NULL when none came.
