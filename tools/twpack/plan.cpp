@@ -9,6 +9,7 @@
 #include "plan.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <map>
@@ -66,6 +67,14 @@ struct Item {
     bool listElement = false;
 };
 
+// What a run could do without administrator rights, on a system where User
+// Account Control filters them (Windows Vista and later).
+struct Rights {
+    bool uac = false;
+    bool elevated = false;
+    std::vector<std::pair<std::string, std::string>> unelevatedFails;   // kind, path
+};
+
 struct Plan {
     std::string source;
     std::string stop;              // why nothing would be removed, if so
@@ -76,6 +85,7 @@ struct Plan {
     Item uninstaller;
     std::vector<Item> files, directories, groups, keys, values, emptyKeys;
     std::string programsFolder;
+    Rights rights;
 };
 
 // A name in the ANSI code page as the system compares names: in Unicode,
@@ -654,6 +664,105 @@ void PlanEnd(const std::string& uninstFile, std::vector<DeletedTree>* deleted, S
             sim->RemoveFolder(&dir, dir.path);
 }
 
+// ---- Rights -----------------------------------------------------------------
+// The uninstaller asks for administrator rights when it starts. Run without
+// them (the elevation refused, or an older uninstaller that does not ask),
+// it could not delete what by Windows's default rights only administrators
+// may: the machine's keys, those of other users and of the default user,
+// and what lies in the Windows folder, the program folders and the data and
+// Start menu shared by all users.
+
+// True on a system with User Account Control, which then tells in
+// *elevated whether this process has its administrator rights. Windows XP
+// and older do not know the question.
+bool QueryElevation(bool* elevated)
+{
+    HANDLE hToken = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
+        return false;
+    HandleGuard token(hToken);
+    TOKEN_ELEVATION_TYPE type;
+    TOKEN_ELEVATION elevation;
+    DWORD cb = 0;
+    if (!GetTokenInformation(hToken, TokenElevationType, &type, sizeof(type), &cb) ||
+        !GetTokenInformation(hToken, TokenElevation, &elevation, sizeof(elevation), &cb))
+        return false;
+    *elevated = elevation.TokenIsElevated != 0;
+    return true;
+}
+
+// The folders that only administrators may change, in comparison form.
+std::vector<std::wstring> AdministratorsFolders()
+{
+    static const int kFolders[] = { CSIDL_WINDOWS, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+                                    CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+                                    CSIDL_COMMON_APPDATA, CSIDL_COMMON_PROGRAMS };
+    std::vector<std::wstring> folders;
+    for (int csidl : kFolders) {
+        char path[MAX_PATH];
+        if (SHGetSpecialFolderPathA(NULL, path, csidl, FALSE) && path[0] != '\0')
+            folders.push_back(FoldedPath(path));
+    }
+    return folders;
+}
+
+bool IsForAdministrators(const std::string& path, const std::vector<std::wstring>& folders)
+{
+    std::wstring folded = FoldedPath(path);
+    for (const std::wstring& f : folders)
+        if (folded == f || folded.compare(0, f.size() + 1, f + L"\\") == 0)
+            return true;
+    return false;
+}
+
+// A key tree below HKEY_CLASSES_ROOT is the user's when the user's classes
+// hold it, otherwise the machine's.
+bool IsMachineKey(const Item& key)
+{
+    auto below = [&](const std::string& root) { return key.path.compare(0, root.size(), root) == 0; };
+    const std::string classes = "HKEY_CLASSES_ROOT\\";
+    if (below(classes)) {
+        KeyGuard hKey;
+        return RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Classes\\" + key.path.substr(classes.size())).c_str(),
+                             0, KEY_QUERY_VALUE, hKey.Out()) != ERROR_SUCCESS;
+    }
+    return below("HKEY_LOCAL_MACHINE\\") || below("HKEY_USERS\\");
+}
+
+void PlanRights(Plan* plan)
+{
+    Rights& rights = plan->rights;
+    rights.uac = QueryElevation(&rights.elevated);
+    if (!rights.uac)
+        return;
+    std::vector<std::wstring> folders = AdministratorsFolders();
+    auto add = [&](const char* kind, const Item& item, const char* goes) {
+        if (item.state == goes && IsForAdministrators(item.path.empty() ? item.name : item.path, folders))
+            rights.unelevatedFails.emplace_back(kind, item.path.empty() ? item.name : item.path);
+    };
+    for (const Item& f : plan->files) {
+        add("file", f, "delete");
+        for (const Item& side : f.sides)
+            add("side file", side, "delete");
+    }
+    for (const Item& g : plan->groups)
+        add("group", g, "remove");
+    for (const Item& k : plan->keys)
+        if (k.state == "delete" && IsMachineKey(k))
+            rights.unelevatedFails.emplace_back("key tree", k.path);
+    for (const Item& v : plan->values)
+        if ((v.state == "delete" || v.state == "change") && IsMachineKey(v))
+            rights.unelevatedFails.emplace_back("value", v.path + "\\" + v.valueName);
+    for (const Item& k : plan->emptyKeys)
+        if (k.state == "remove" && IsMachineKey(k))
+            rights.unelevatedFails.emplace_back("empty key", k.path);
+    if (plan->entry.state == "delete")
+        rights.unelevatedFails.emplace_back("entry", plan->entry.path);
+    add("uninstaller", plan->uninstaller, "delete");
+    for (const Item& d : plan->directories)
+        add("directory", d, "remove");
+}
+
 // JSON string of text in the ANSI code page: every character that is not
 // printable ASCII as a \u escape of its UTF-16 code.
 std::string Json(const std::string& text)
@@ -733,6 +842,13 @@ std::string FormatJson(const Plan& plan)
              JsonList("directories", plan.directories, false) + JsonList("groups", plan.groups, false) +
              JsonList("registry", plan.keys, true) + JsonList("values", plan.values, false, true) +
              JsonList("empty_keys", plan.emptyKeys, true);
+        const Rights& r = plan.rights;
+        s += ",\n \"rights\": {\"uac\": " + std::string(r.uac ? "true" : "false") + ", \"elevated\": " +
+             (r.elevated ? "true" : "false") + ", \"unelevated_fails\": [";
+        for (size_t i = 0; i < r.unelevatedFails.size(); ++i)
+            s += std::string(i ? ", " : "") + "{\"kind\": " + Json(r.unelevatedFails[i].first) +
+                 ", \"path\": " + Json(r.unelevatedFails[i].second) + "}";
+        s += "]}";
     }
     return s + "\n}\n";
 }
@@ -832,6 +948,19 @@ std::string FormatText(const Plan& plan)
          " removed, " + Count(CountState(plan.keys, "delete"), "key tree", "key trees") + " (" +
          Count(keys, "key", "keys") + ", " + Count(values, "value", "values") + ") deleted" + valueParts + "; " +
          Count(failed, "log line says", "log lines say") + " \"failed to delete\".\n";
+    if (plan.rights.uac) {
+        const Rights& r = plan.rights;
+        s += std::string("\nRights: this plan runs ") + (r.elevated ? "elevated" : "without elevation") +
+             ". The uninstaller asks for administrator rights when it starts; a run without them (elevation "
+             "refused) would fail to remove ";
+        if (r.unelevatedFails.empty())
+            s += "nothing of the above.\n";
+        else
+            s += Count(r.unelevatedFails.size(), "item", "items") + ":\n";
+        for (const auto& fail : r.unelevatedFails)
+            s += "  " + fail.first + std::string(fail.first.size() < 12 ? 12 - fail.first.size() : 1, ' ') +
+                 fail.second + "\n";
+    }
     return s;
 }
 
@@ -892,6 +1021,7 @@ int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         PlanRegistry(&info, &deleted, &plan);
         PlanValues(&info, &deleted, &plan);
         PlanEnd(uninstFile, &deleted, &sim, &plan);
+        PlanRights(&plan);
     }
     FreeInfoFile(&info);
     std::string shown = json ? FormatJson(plan) : FormatText(plan);
