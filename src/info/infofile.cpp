@@ -271,6 +271,7 @@ int ReadQuiet(const InfoFile* info)
 int WriteCloseAppsOption(const char* infoPath, int closeApps)
 {
     WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_CLOSE_APPS, closeApps ? "1" : NULL, infoPath);
+    FlushProfileWrites(infoPath);
     InfoFile info;
     LoadInfoFile(infoPath, &info);
     int ok = ReadCloseApps(&info) == (closeApps != 0);
