@@ -14,6 +14,7 @@
 //   remarks). Wine cannot take a file from another process's open handle.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "personality_9x.h"
 
@@ -366,6 +367,34 @@ LONG WINAPI RegQueryValueExW9x(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
+// Toolhelp's process list names each executable by its path and file name
+// on the 9x family, by its file name alone on the NT family: the path is
+// that of the process's first module.
+BOOL WithExecutablePath(BOOL found, PROCESSENTRY32* entry)
+{
+    if (!found)
+        return FALSE;
+    HANDLE hModules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, entry->th32ProcessID);
+    if (hModules == INVALID_HANDLE_VALUE)
+        return TRUE;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof(module);
+    if (Module32First(hModules, &module))
+        lstrcpynA(entry->szExeFile, module.szExePath, MAX_PATH);
+    CloseHandle(hModules);
+    return TRUE;
+}
+
+BOOL WINAPI Process32First9x(HANDLE hSnapshot, PROCESSENTRY32* entry)
+{
+    return WithExecutablePath(Process32First(hSnapshot, entry), entry);
+}
+
+BOOL WINAPI Process32Next9x(HANDLE hSnapshot, PROCESSENTRY32* entry)
+{
+    return WithExecutablePath(Process32Next(hSnapshot, entry), entry);
+}
+
 // EM_SETLIMITTEXT: "Windows 95 and Windows 98: For single-line edit controls,
 // the text limit is either 0x7FFE bytes or the value of the wParam
 // parameter, whichever is smaller. For multiline edit controls, this value
@@ -476,6 +505,16 @@ const Difference kDifferences[] = {
       "absent (Windows 8, or Vista and 7 with KB2533623)", "SetDefaultDllDirectories, requirements" },
     { "kernel32.dll", "SetDllDirectoryA", NULL,
       "absent (Windows XP SP1 and later)", "SetDllDirectory, requirements" },
+    { "kernel32.dll", "CreateToolhelp32Snapshot", (const void*)CreateToolhelp32Snapshot,
+      "the same (Toolhelp came with Windows 95; NT 4.0 lacks it)", "CreateToolhelp32Snapshot, requirements" },
+    { "kernel32.dll", "Process32First", (const void*)Process32First9x,
+      "szExeFile holds the executable's path and file name, not its file name alone",
+      "PROCESSENTRY32, szExeFile: \"Path and filename of the executable file for the process\" (the "
+      "reference of Windows 95 and 98)" },
+    { "kernel32.dll", "Process32Next", (const void*)Process32Next9x, "szExeFile as for Process32First",
+      "PROCESSENTRY32, szExeFile" },
+    { "kernel32.dll", "Module32First", (const void*)Module32First, "the same", "Module32First, requirements" },
+    { "kernel32.dll", "Module32Next", (const void*)Module32Next, "the same", "Module32Next, requirements" },
 };
 
 // The wide-character functions that Windows 95 does implement.
