@@ -103,6 +103,17 @@ std::wstring FoldedName(const std::string& name, size_t keep)
     return wide;
 }
 
+typedef DWORD(WINAPI* GetLongPathNameFn)(LPCSTR, LPSTR, DWORD);
+
+// GetLongPathNameA came with Windows 98 and 2000: on NT 4.0 and Windows 95
+// paths are compared as written.
+GetLongPathNameFn FindGetLongPathName()
+{
+    static GetLongPathNameFn s_get =
+        (GetLongPathNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetLongPathNameA");
+    return s_get;
+}
+
 // The comparison form of a path: full and long. Reads the file system only
 // to learn long names.
 std::wstring FoldedPath(const std::string& path)
@@ -111,7 +122,8 @@ std::wstring FoldedPath(const std::string& path)
     DWORD cch = GetFullPathNameA(path.c_str(), COUNTOF(full), full, NULL);
     std::string p = cch > 0 && cch < COUNTOF(full) ? std::string(full, cch) : path;
     char longPath[2 * MAX_PATH];
-    cch = GetLongPathNameA(p.c_str(), longPath, COUNTOF(longPath));
+    GetLongPathNameFn getLongPathName = FindGetLongPathName();
+    cch = getLongPathName ? getLongPathName(p.c_str(), longPath, COUNTOF(longPath)) : 0;
     if (cch > 0 && cch < COUNTOF(longPath))
         p.assign(longPath, cch);
     return FoldedName(p, 3);
