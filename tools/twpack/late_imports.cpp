@@ -25,10 +25,17 @@ FARPROC Find(const char* dll, const char* name)
     return module ? GetProcAddress(module, name) : NULL;
 }
 
+// The functions below are missing where they are needed most: a test build
+// (TW_AS_OLD_SYSTEM) takes every one of them as missing, as on the oldest
+// systems, so that its fallback is what runs.
+#ifdef TW_AS_OLD_SYSTEM
+#define TW_FIND(dll, name) const FARPROC proc = NULL
+#else
 #define TW_FIND(dll, name)                      \
     static FARPROC proc;                        \
     if (!proc)                                  \
         proc = Find(dll, name)
+#endif
 
 // The symbol under which the compiler reaches a DLL function: "__imp__"
 // with the stack size of a WINAPI function in 32-bit code, "__imp_" alone

@@ -34,6 +34,7 @@ std::string WindowsPathOf(const char* hostPath)
 
 std::string TwpackExe() { return WindowsPathOf(TWPACK_EXE_HOST_PATH); }
 std::string UninstallerExe() { return WindowsPathOf(TWUNINST_EXE_HOST_PATH); }
+std::string OldSystemsTwpackExe() { return WindowsPathOf(TWPACK_OLD_SYSTEMS_EXE_HOST_PATH); }
 
 struct ProgramRun {
     DWORD code = 0xFFFFFFFF;
@@ -203,4 +204,24 @@ TEST(TwpackOnWindows, LauncherWritesTheVendorsTextPlusItsOwnKeys)
     // twpack reads the same text back out of the built file.
     ProgramRun extracted = RunConsoleProgram(TwpackExe(), "extract uninst.exe", dir);
     EXPECT_EQ(kInfo, extracted.out);
+}
+
+// twpack.exe without any of the functions that Windows 98 or NT 4.0 lack
+// (looked up at run time, here all taken as missing): init walks a staged
+// tree through the older file-status calls and writes what the full
+// program writes.
+TEST(TwpackOnWindows, InitWorksWithoutTheNewerSystemFunctions)
+{
+    std::string dir = MakeSandboxDir("twpack-old-systems");
+    ASSERT_TRUE(CreateDirectoryA((dir + "stage").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((dir + "stage\\data").c_str(), NULL));
+    WriteFileBytes(dir + "stage\\app.exe", "MZ");
+    WriteFileBytes(dir + "stage\\data\\table.dat", "12345");
+    std::string args = "init --dir stage --as \"C:\\Program Files\\Old App\" --key OldApp";
+    ProgramRun full = RunConsoleProgram(TwpackExe(), args, dir);
+    ProgramRun old = RunConsoleProgram(OldSystemsTwpackExe(), args, dir);
+    ASSERT_EQ(0u, full.code) << full.out;
+    EXPECT_NE(std::string::npos, full.out.find("Old App\\data\\table.dat")) << full.out;
+    EXPECT_EQ(0u, old.code) << old.out;
+    EXPECT_EQ(full.out, old.out);
 }
