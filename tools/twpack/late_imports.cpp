@@ -194,42 +194,38 @@ void WidenStatus(const struct _stat32i64& from, struct _stat64* to)
     to->st_ctime = from.st_ctime;
 }
 
-int __cdecl LateFstat64(int fd, struct _stat64* status)
+// Calls msvcrt.dll's 64-bit-time form (`newer`, found or not) or else its
+// older one, named `olderName`, whose answer is widened.
+template <typename Arg>
+int Stat64(FARPROC newer, FARPROC* older, const char* olderName, Arg arg, struct _stat64* status)
 {
-    TW_FIND("msvcrt.dll", "_fstat64");
-    if (proc)
-        return ((int(__cdecl*)(int, struct _stat64*))proc)(fd, status);
-    static FARPROC older;
-    if (!older)
-        older = Find("msvcrt.dll", "_fstati64");
-    struct _stat32i64 narrow;
-    if (!older) {
+    if (newer)
+        return ((int(__cdecl*)(Arg, struct _stat64*))newer)(arg, status);
+    if (!*older)
+        *older = Find("msvcrt.dll", olderName);
+    if (!*older) {
         errno = ENOSYS;
         return -1;
     }
-    int result = ((int(__cdecl*)(int, struct _stat32i64*))older)(fd, &narrow);
+    struct _stat32i64 narrow;
+    int result = ((int(__cdecl*)(Arg, struct _stat32i64*))*older)(arg, &narrow);
     if (result == 0)
         WidenStatus(narrow, status);
     return result;
 }
 
+int __cdecl LateFstat64(int fd, struct _stat64* status)
+{
+    TW_FIND("msvcrt.dll", "_fstat64");
+    static FARPROC older;
+    return Stat64(proc, &older, "_fstati64", fd, status);
+}
+
 int __cdecl LateWstat64(const wchar_t* path, struct _stat64* status)
 {
     TW_FIND("msvcrt.dll", "_wstat64");
-    if (proc)
-        return ((int(__cdecl*)(const wchar_t*, struct _stat64*))proc)(path, status);
     static FARPROC older;
-    if (!older)
-        older = Find("msvcrt.dll", "_wstati64");
-    struct _stat32i64 narrow;
-    if (!older) {
-        errno = ENOSYS;
-        return -1;
-    }
-    int result = ((int(__cdecl*)(const wchar_t*, struct _stat32i64*))older)(path, &narrow);
-    if (result == 0)
-        WidenStatus(narrow, status);
-    return result;
+    return Stat64(proc, &older, "_wstati64", path, status);
 }
 
 }  // namespace
