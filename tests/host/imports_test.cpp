@@ -53,6 +53,9 @@ enum Source {
     // MoveFileEx returns ERROR_CALL_NOT_IMPLEMENTED on Windows 95 (the
     // reference: "Windows 95/98/Me: Unsupported"; the function is exported).
     kMoveFileExStub,
+    // "Unicode support in Windows 95 and Windows 98" (Knowledge Base
+    // Q210341): the few wide-character functions that Windows 95 implements.
+    kUnicode95,
     // Today's reference, "Minimum supported client", for functions that
     // came with Windows 2000 or later.
     kToday,
@@ -71,6 +74,7 @@ const char* SourceText(Source source)
     case kReference: return "the reference's requirements";
     case kUnicodeStub: return "Windows 95 General Limitations: Unicode stubs";
     case kMoveFileExStub: return "MoveFileEx: not implemented on the 9x family";
+    case kUnicode95: return "wide-character functions that Windows 95 implements";
     case kToday: return "today's reference, minimum supported client";
     case kMsvcrt42: return "msvcrt.dll of Visual C++ 4.2 and NT 4.0";
     case kMsvcrt2000: return "msvcrt.dll of Windows Me and 2000";
@@ -103,7 +107,8 @@ const Group kGroups[] = {
       "SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep SuspendThread TlsAlloc "
       "TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject "
       "WideCharToMultiByte WinExec WriteFile WritePrivateProfileSectionA WritePrivateProfileStringA "
-      "lstrcmpA lstrcmpiA lstrlenA" },
+      "lstrcmpA lstrcmpiA lstrcpynA lstrlenA" },
+    { "KERNEL32", k95, 310, kUnicode95, "lstrlenW" },
     { "KERNEL32", k95, 350, kReference, "GetShortPathNameA GetSystemTimeAsFileTime GetVersionExA" },
     { "KERNEL32", k95, 400, kReference, "IsDBCSLeadByteEx" },
     { "KERNEL32", k98, 400, kReference, "IsDebuggerPresent" },
@@ -117,20 +122,22 @@ const Group kGroups[] = {
     { "KERNEL32", kNot9x, 350, kReference, "GetProcessAffinityMask SetProcessAffinityMask" },
     { "KERNEL32", kNot9x, 400, kReference, "TryEnterCriticalSection" },
     { "KERNEL32", kNot9x, 500, kToday,
-      "CreateHardLinkW FindFirstVolumeW FindNextVolumeW FindVolumeClose GetDiskFreeSpaceExW GetFileSizeEx" },
+      "CreateHardLinkW FindFirstVolumeW FindNextVolumeW FindVolumeClose GetDiskFreeSpaceExW "
+      "GetFileSizeEx" },
     { "KERNEL32", kNot9x, 501, kToday, "AddVectoredExceptionHandler RemoveVectoredExceptionHandler" },
     { "KERNEL32", kNot9x, 600, kToday, "GetTickCount64" },
     { "USER32", k95, 310, kReference,
-      "AdjustWindowRect CharNextA CreateDialogParamA DestroyWindow DispatchMessageA GetClientRect "
-      "GetDlgItem GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA IsDlgButtonChecked "
-      "LoadStringA MapDialogRect MessageBoxA PeekMessageA PostQuitMessage SendDlgItemMessageA "
-      "SendMessageA SetDlgItemTextA SetWindowPos SetWindowTextA ShowWindow TranslateMessage wsprintfA" },
+      "AdjustWindowRect CharNextA CharUpperBuffA CreateDialogParamA DestroyWindow DispatchMessageA "
+      "GetClientRect GetDlgItem GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA "
+      "IsDlgButtonChecked LoadStringA MapDialogRect MessageBoxA PeekMessageA PostQuitMessage "
+      "SendDlgItemMessageA SendMessageA SendMessageTimeoutA SetDlgItemTextA SetWindowPos "
+      "SetWindowTextA ShowWindow TranslateMessage wsprintfA" },
     { "USER32", k95Stub, 310, kUnicodeStub, "CharUpperBuffW" },
     { "USER32", k98, 500, kReference, "AnimateWindow" },
     { "GDI32", k95, 310, kReference, "DeleteObject" },
     { "ADVAPI32", k95, 310, kReference,
-      "RegCloseKey RegCreateKeyExA RegDeleteKeyA RegEnumKeyExA RegOpenKeyExA RegQueryInfoKeyA "
-      "RegQueryValueExA" },
+      "RegCloseKey RegCreateKeyExA RegDeleteKeyA RegDeleteValueA RegEnumKeyExA RegEnumValueA "
+      "RegOpenKeyExA RegQueryInfoKeyA RegQueryValueExA RegSetValueExA" },
     { "COMCTL32", k95, 351, kReference, "CreateMappedBitmap" },
     { "COMDLG32", k95, 310, kReference, "GetFileTitleA" },
     { "SHELL32", k95, 400, kReference, "SHGetPathFromIDListA SHGetSpecialFolderLocation" },
@@ -138,13 +145,14 @@ const Group kGroups[] = {
     { "MSVCRT", k98, 400, kMsvcrt42,
       "__getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__fmode __set_app_type "
       "__setusermatherr _amsg_exit _beginthreadex _cexit _close _endthreadex _errno _fdopen "
-      "_filelengthi64 _fileno _findclose _get_osfhandle _initterm _iob _lseeki64 _onexit _read _setjmp3 "
-      "_setmode _strdup _telli64 _ultoa _wchdir _wchmod _wfindfirst _wfindnext _wfopen _wfullpath "
-      "_wgetcwd _wmkdir _wopen _write _wutime abort atoi calloc exit fclose ferror fflush fgetpos fopen "
-      "fprintf fputc fputs fread free fsetpos fwrite getc getwc iswctype localeconv longjmp malloc "
-      "memchr memcmp memcpy memmove memset printf putc putwc realloc setlocale setvbuf signal strchr "
-      "strcmp strcoll strerror strftime strlen strncmp strtol strxfrm towlower towupper ungetc ungetwc "
-      "vfprintf wcscat wcscmp wcscoll wcscpy wcsftime wcslen wcsxfrm" },
+      "_filelengthi64 _fileno _findclose _get_osfhandle _initterm _iob _lseeki64 _onexit _read "
+      "_setjmp3 _setmode _strdup _telli64 _ultoa _wchdir _wchmod _wfindfirst _wfindnext _wfopen "
+      "_wfullpath _wgetcwd _wmkdir _wopen _write _wutime abort atoi calloc exit fclose ferror fflush "
+      "fgetpos fopen fprintf fputc fputs fputwc fread free fsetpos fwprintf fwrite getc getwc iswctype "
+      "isxdigit localeconv longjmp malloc memchr memcmp memcpy memmove memset printf putc putwc "
+      "realloc setlocale setvbuf signal strchr strcmp strcoll strerror strftime strlen strncmp strtol "
+      "strtoul strxfrm towlower towupper ungetc ungetwc vfprintf wcscat wcscmp wcscoll wcscpy wcsftime "
+      "wcslen wcsxfrm" },
     { "MSVCRT", kNot9x, 500, kMsvcrt2000, "_fstat64 _wstat64" },
 };
 
