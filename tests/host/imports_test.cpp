@@ -50,6 +50,9 @@ enum Source {
     // not implement the Unicode form of most functions, and with few
     // exceptions exports them as stubs that return an error.
     kUnicodeStub,
+    // The same page: the security functions, among others that Windows 95
+    // does not support, are exported as stubs.
+    kSecurityStub,
     // MoveFileEx returns ERROR_CALL_NOT_IMPLEMENTED on Windows 95 (the
     // reference: "Windows 95/98/Me: Unsupported"; the function is exported).
     kMoveFileExStub,
@@ -73,6 +76,7 @@ const char* SourceText(Source source)
     switch (source) {
     case kReference: return "the reference's requirements";
     case kUnicodeStub: return "Windows 95 General Limitations: Unicode stubs";
+    case kSecurityStub: return "Windows 95 General Limitations: security stubs";
     case kMoveFileExStub: return "MoveFileEx: not implemented on the 9x family";
     case kUnicode95: return "wide-character functions that Windows 95 implements";
     case kToday: return "today's reference, minimum supported client";
@@ -99,11 +103,11 @@ const Group kGroups[] = {
       "GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetFileAttributesA "
       "GetFileInformationByHandle GetFileSize GetFileType GetFullPathNameA GetLastError "
       "GetModuleFileNameA GetModuleHandleA GetPrivateProfileSectionA GetProcAddress GetProcessHeap "
-      "GetStartupInfoA GetTempPathA GetThreadContext GetThreadPriority GetTickCount "
+      "GetStartupInfoA GetSystemDirectoryA GetTempPathA GetThreadContext GetThreadPriority GetTickCount "
       "GetWindowsDirectoryA HeapAlloc HeapFree HeapReAlloc InitializeCriticalSection IsDBCSLeadByte "
       "LeaveCriticalSection LoadLibraryA LocalFree MultiByteToWideChar OpenEventA OpenProcess "
       "OutputDebugStringA RaiseException ReadFile ReleaseSemaphore RemoveDirectoryA ResetEvent "
-      "ResumeThread SetEndOfFile SetEvent SetFileAttributesA SetFilePointer SetLastError "
+      "ResumeThread SetEndOfFile SetErrorMode SetEvent SetFileAttributesA SetFilePointer SetLastError "
       "SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep SuspendThread TlsAlloc "
       "TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForMultipleObjects WaitForSingleObject "
       "WideCharToMultiByte WinExec WriteFile WritePrivateProfileSectionA WritePrivateProfileStringA "
@@ -128,6 +132,7 @@ const Group kGroups[] = {
     { "KERNEL32", kNot9x, 600, kToday, "GetTickCount64" },
     { "USER32", k95, 310, kReference,
       "AdjustWindowRect CharNextA CharUpperBuffA CreateDialogParamA DestroyWindow DispatchMessageA "
+      "EnumWindows GetWindow GetWindowTextA GetWindowThreadProcessId IsWindowVisible PostMessageA "
       "GetClientRect GetDlgItem GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA "
       "IsDlgButtonChecked LoadStringA MapDialogRect MessageBoxA PeekMessageA PostQuitMessage "
       "SendDlgItemMessageA SendMessageA SendMessageTimeoutA SetDlgItemTextA SetWindowPos "
@@ -135,12 +140,15 @@ const Group kGroups[] = {
     { "USER32", k95Stub, 310, kUnicodeStub, "CharUpperBuffW" },
     { "USER32", k98, 500, kReference, "AnimateWindow" },
     { "GDI32", k95, 310, kReference, "DeleteObject" },
+    { "ADVAPI32", k95Stub, 310, kSecurityStub, "GetTokenInformation OpenProcessToken" },
     { "ADVAPI32", k95, 310, kReference,
       "RegCloseKey RegCreateKeyExA RegDeleteKeyA RegDeleteValueA RegEnumKeyExA RegEnumValueA "
       "RegOpenKeyExA RegQueryInfoKeyA RegQueryValueExA RegSetValueExA" },
     { "COMCTL32", k95, 351, kReference, "CreateMappedBitmap" },
     { "COMDLG32", k95, 310, kReference, "GetFileTitleA" },
     { "SHELL32", k95, 400, kReference, "SHGetPathFromIDListA SHGetSpecialFolderLocation" },
+    // The shell of Internet Explorer 4.0 (shell32.dll 4.71).
+    { "SHELL32", k98, 500, kReference, "SHGetSpecialFolderPathA" },
     { "OLE32", k95, 350, kReference, "CoTaskMemFree" },
     { "MSVCRT", k98, 400, kMsvcrt42,
       "__getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__fmode __set_app_type "

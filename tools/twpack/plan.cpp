@@ -711,8 +711,13 @@ std::vector<std::wstring> AdministratorsFolders()
                                     CSIDL_COMMON_APPDATA, CSIDL_COMMON_PROGRAMS };
     std::vector<std::wstring> folders;
     for (int csidl : kFolders) {
+        // Through the item list, as every system offers it:
+        // SHGetSpecialFolderPathA came with the shell of Internet Explorer
+        // 4.0, which NT 4.0 and Windows 95 lack.
+        TaskMemGuard<ITEMIDLIST> idList;
         char path[MAX_PATH];
-        if (SHGetSpecialFolderPathA(NULL, path, csidl, FALSE) && path[0] != '\0')
+        if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, csidl, idList.Out())) &&
+            SHGetPathFromIDListA(idList.Get(), path) && path[0] != '\0')
             folders.push_back(FoldedPath(path));
     }
     return folders;
