@@ -266,6 +266,21 @@ TEST_F(RegistryTree, SharedAndMalformedKeyPathsAreRefusedUntouched)
         {HKEY_USERS, ".DEFAULT"},
         {HKEY_USERS, "TarnwickTestHive\\"},
         {HKEY_USERS, ".default\\Software\\Microsoft"},
+        // The same keys under their other names, and Windows' own file types.
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID"},
+        {HKEY_LOCAL_MACHINE, "software\\classes\\Interface"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\exefile"},
+        {HKEY_CURRENT_USER, "Software\\Classes\\.exe"},
+        {HKEY_USERS, ".DEFAULT\\Software\\Classes\\txtfile"},
+        {HKEY_USERS, "TarnwickTestHive_Classes\\.txt"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\Select"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices"},
+        {HKEY_CLASSES_ROOT, ".txt"},
+        {HKEY_CLASSES_ROOT, "jpegfile"},
+        {HKEY_CLASSES_ROOT, "http"},
     };
     g_regDeleteKey = RefusingRegDeleteKey;
     for (const auto& c : cases) {
@@ -286,10 +301,16 @@ TEST_F(RegistryTree, SharedAndMalformedKeyPathsAreRefusedUntouched)
     }
     g_regDeleteKey = RecordingRegDeleteKey;
     DeleteKeyTreeForTest(HKEY_USERS, "TarnwickTestHive");
-    // Nothing of the sandbox went; the vendor's own key beside still goes.
+    DeleteKeyTreeForTest(HKEY_USERS, "TarnwickTestHive_Classes");
+    // Nothing of the sandbox went; the vendor's own keys beside still go,
+    // also where they are named through another spelling.
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, sandbox + "\\Blank\\ \\Inner"));
     EXPECT_NE(0, DeleteRegistryTree(HKEY_CURRENT_USER, (sandbox + "\\Vendor").c_str(), NULL));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sandbox + "\\Vendor"));
+    const std::string vendorClass = "SOFTWARE\\Classes\\TarnwickTest.Document";
+    CreateDeepTree(HKEY_LOCAL_MACHINE, vendorClass);
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, vendorClass.c_str(), NULL));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, vendorClass));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wine"));
 }
 

@@ -13,7 +13,9 @@
 // belongs to the system as well (Software, Control Panel, Environment;
 // SOFTWARE, SYSTEM, HARDWARE, SAM, SECURITY). Below HKEY_USERS the first
 // part names a user's whole hive (.DEFAULT or a SID), and what follows it
-// is judged by the user's list.
+// is judged by the user's list. The other spellings of these keys (the
+// classes below the machine and the users, the numbered control sets) are
+// judged as the keys they name (FindKeyPathAlias).
 static const char* const kUserKeys[] = {
     "Software\\Classes",
     "Software\\Clients",
@@ -43,11 +45,17 @@ static const char* const kMachineKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
     "SYSTEM\\CurrentControlSet\\Control",
+    "SYSTEM\\CurrentControlSet\\Enum",
     "SYSTEM\\CurrentControlSet\\Services",
+    "SYSTEM\\MountedDevices",
+    "SYSTEM\\Select",
+    "SYSTEM\\Setup",
 };
 
 // Below HKEY_CLASSES_ROOT only these: most top-level keys there are file
-// types and classes that belong to one program each.
+// types and classes that belong to one program each. The file types that
+// Windows itself registers, with their classes, and the protocols of the
+// web and mail belong to every program.
 static const char* const kClassesKeys[] = {
     "*",
     "AllFilesystemObjects",
@@ -70,10 +78,39 @@ static const char* const kClassesKeys[] = {
     "comfile", ".com",
     "exefile", ".exe",
     "lnkfile", ".lnk",
-    "htmlfile",
-    "inifile",
-    "regfile",
-    "txtfile",
+    "htmlfile", ".htm", ".html",
+    "inifile", ".ini",
+    "regfile", ".reg",
+    "txtfile", ".txt", ".log",
+    "inffile", ".inf",
+    "xmlfile", ".xml",
+    "Paint.Picture", ".bmp",
+    "jpegfile", ".jpg", ".jpeg",
+    "pngfile", ".png",
+    "giffile", ".gif",
+    "icofile", ".ico",
+    "CompressedFolder", ".zip",
+    "CABFolder", ".cab",
+    "InternetShortcut", ".url",
+    "dllfile", ".dll",
+    "sysfile", ".sys",
+    "ocxfile", ".ocx",
+    "drvfile", ".drv",
+    "cplfile", ".cpl",
+    "scrfile", ".scr",
+    "piffile", ".pif",
+    "hlpfile", ".hlp",
+    "chm.file", ".chm",
+    "rtffile", ".rtf",
+    "Msi.Package", ".msi",
+    "Msp.Package", ".msp",
+    "VBSFile", ".vbs",
+    "JSFile", ".js",
+    "WSFFile", ".wsf",
+    "htafile", ".hta",
+    "ttffile", ".ttf",
+    "fonfile", ".fon",
+    "http", "https", "ftp", "mailto", "file",
 };
 
 typedef int (*LeadByteTest)(unsigned char);
@@ -142,6 +179,86 @@ static int IsDotPart(const KeyPart& part)
            (part.cch == 2 && part.text[0] == '.' && part.text[1] == '.');
 }
 
+// True when the part is the ASCII name, without regard to case.
+static int PartIs(const KeyPart& part, const char* name)
+{
+    size_t i = 0;
+    for (; i < part.cch; ++i)
+        if (name[i] == '\0' || LowerAscii(part.text[i]) != LowerAscii(name[i]))
+            return 0;
+    return name[i] == '\0';
+}
+
+// True when the part ends in the ASCII text, without regard to case, and
+// has something before it.
+static int PartEndsWith(const KeyPart& part, const char* text)
+{
+    size_t cchText = 0;
+    while (text[cchText] != '\0')
+        ++cchText;
+    if (part.cch <= cchText)
+        return 0;
+    KeyPart tail = { part.text + part.cch - cchText, cchText };
+    return PartIs(tail, text);
+}
+
+// "ControlSet" followed by digits only: a numbered control set.
+static int IsNumberedControlSet(const KeyPart& part)
+{
+    static const char kControlSet[] = "ControlSet";
+    const size_t cchName = sizeof(kControlSet) - 1;
+    if (part.cch <= cchName)
+        return 0;
+    KeyPart head = { part.text, cchName };
+    if (!PartIs(head, kControlSet))
+        return 0;
+    for (size_t i = cchName; i < part.cch; ++i)
+        if (part.text[i] < '0' || part.text[i] > '9')
+            return 0;
+    return 1;
+}
+
+// The rest of the path once the cursor's parts so far are taken.
+static const char* RestOf(const PartCursor& cursor)
+{
+    return cursor.next != NULL ? cursor.next : "";
+}
+
+int FindKeyPathAlias(KeyRoot root, const char* keyPath, int (*isLeadByte)(unsigned char), KeyPathAlias* alias)
+{
+    if (keyPath == NULL)
+        return 0;
+    PartCursor cursor = { keyPath, FindSignificantEnd(keyPath, isLeadByte), isLeadByte };
+    KeyPart part;
+    if (!NextPart(&cursor, &part))
+        return 0;
+    if (root == KEY_ROOT_USERS) {
+        // A user's own classes hive, <SID>_Classes.
+        if (PartEndsWith(part, "_Classes")) {
+            KeyPathAlias found = { KEY_ROOT_CLASSES_ROOT, "", RestOf(cursor) };
+            *alias = found;
+            return 1;
+        }
+        // Otherwise the user's hive, read like HKEY_CURRENT_USER.
+        if (!NextPart(&cursor, &part))
+            return 0;
+    }
+    KeyPart second;
+    if (root != KEY_ROOT_CLASSES_ROOT && PartIs(part, "Software") && NextPart(&cursor, &second) &&
+        PartIs(second, "Classes")) {
+        KeyPathAlias found = { KEY_ROOT_CLASSES_ROOT, "", RestOf(cursor) };
+        *alias = found;
+        return 1;
+    }
+    if (root == KEY_ROOT_LOCAL_MACHINE && PartIs(part, "SYSTEM") && NextPart(&cursor, &second) &&
+        IsNumberedControlSet(second)) {
+        KeyPathAlias found = { KEY_ROOT_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet", RestOf(cursor) };
+        *alias = found;
+        return 1;
+    }
+    return 0;
+}
+
 // True when the parts left in cursor name the listed key or one of its
 // ancestors.
 static int IsAtOrAbove(PartCursor cursor, const char* listed)
@@ -165,6 +282,19 @@ static int IsAtOrAbove(PartCursor cursor, const char* listed)
     return 1;
 }
 
+// The listed name after prefix and its backslash (the whole name for an
+// empty prefix); NULL when the name does not lie below prefix.
+static const char* SkipPrefix(const char* listed, const char* prefix)
+{
+    if (prefix[0] == '\0')
+        return listed;
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i)
+        if (LowerAscii(listed[i]) != LowerAscii(prefix[i]))
+            return NULL;
+    return listed[i] == '\\' ? listed + i + 1 : NULL;
+}
+
 KeyPathVerdict ClassifyKeyPath(KeyRoot root, const char* keyPath, int (*isLeadByte)(unsigned char))
 {
     if (keyPath == NULL)
@@ -183,15 +313,29 @@ KeyPathVerdict ClassifyKeyPath(KeyRoot root, const char* keyPath, int (*isLeadBy
         ++count;
     }
 
+    if (root == KEY_ROOT_USERS && count == 1)
+        return KEY_PATH_WHOLE_HIVE;
+
+    // Another spelling is judged as the key it names, prefix\rest: the
+    // parts of rest against what the list names below prefix.
     PartCursor below = { keyPath, end, isLeadByte };
-    if (root == KEY_ROOT_USERS) {
-        if (count == 1)
-            return KEY_PATH_WHOLE_HIVE;
-        NextPart(&below, &part);
-        --count;
+    const char* prefix = "";
+    KeyPathAlias alias = { root, "", NULL };
+    if (FindKeyPathAlias(root, keyPath, isLeadByte, &alias)) {
+        PartCursor rest = { alias.rest, FindSignificantEnd(alias.rest, isLeadByte), isLeadByte };
+        if (rest.end == alias.rest)
+            rest.next = NULL;
+        below = rest;
+        prefix = alias.prefix;
+        root = alias.root;
+    } else {
+        if (root == KEY_ROOT_USERS) {
+            NextPart(&below, &part);
+            --count;
+        }
+        if (root != KEY_ROOT_CLASSES_ROOT && count == 1)
+            return KEY_PATH_SHARED;
     }
-    if (root != KEY_ROOT_CLASSES_ROOT && count == 1)
-        return KEY_PATH_SHARED;
 
     const char* const* listed = kUserKeys;
     size_t listedCount = sizeof(kUserKeys) / sizeof(kUserKeys[0]);
@@ -202,8 +346,10 @@ KeyPathVerdict ClassifyKeyPath(KeyRoot root, const char* keyPath, int (*isLeadBy
         listed = kClassesKeys;
         listedCount = sizeof(kClassesKeys) / sizeof(kClassesKeys[0]);
     }
-    for (size_t i = 0; i < listedCount; ++i)
-        if (IsAtOrAbove(below, listed[i]))
+    for (size_t i = 0; i < listedCount; ++i) {
+        const char* name = SkipPrefix(listed[i], prefix);
+        if (name != NULL && IsAtOrAbove(below, name))
             return KEY_PATH_SHARED;
+    }
     return KEY_PATH_DELETABLE;
 }

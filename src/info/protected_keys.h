@@ -27,3 +27,25 @@ enum KeyPathVerdict {
 // character, not a separator); NULL means a single-byte code page.
 // KEY_PATH_DELETABLE (0) is the only verdict under which a tree may go.
 KeyPathVerdict ClassifyKeyPath(KeyRoot root, const char* keyPath, int (*isLeadByte)(unsigned char));
+
+// Another spelling of keys that the guard protects. HKEY_CLASSES_ROOT is a
+// merged view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes and of each user's
+// classes (Software\Classes below HKEY_CURRENT_USER; <user>\Software\Classes
+// and <SID>_Classes below HKEY_USERS), so a path below those is judged as the
+// same path below HKEY_CLASSES_ROOT; and HKEY_LOCAL_MACHINE
+// SYSTEM\ControlSet<digits> is judged as SYSTEM\CurrentControlSet, which is
+// one of them.
+struct KeyPathAlias {
+    KeyRoot root;        // the root that the path is judged under
+    const char* prefix;  // the parts that stand for the alias there: ""
+                         // (below HKEY_CLASSES_ROOT) or "SYSTEM\CurrentControlSet"
+    const char* rest;    // the rest of keyPath after the alias's parts (a
+                         // pointer into keyPath, or "" when the path names the
+                         // alias itself); it may end in backslashes and blanks
+};
+
+// Non-zero when keyPath (below root, as listed, compared as ClassifyKeyPath
+// compares) goes through one of the aliases above; *alias then tells which
+// key the path names in the spelling that the guard judges: prefix\rest
+// below alias->root. 0, and *alias untouched, otherwise.
+int FindKeyPathAlias(KeyRoot root, const char* keyPath, int (*isLeadByte)(unsigned char), KeyPathAlias* alias);
