@@ -164,6 +164,17 @@ TEST_F(ProgressDialogTest, CloseRequestsEndTheDialogOnceFinished)
     }
 }
 
+TEST_F(ProgressDialogTest, TheSessionMayEndOnlyOnceFinished)
+{
+    // What the system asks every top-level window at a logoff or shutdown.
+    HWND hDlg = CreateShownDialog();
+    ASSERT_NE((HWND)NULL, hDlg);
+    EXPECT_EQ(0, SendMessageA(hDlg, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_TRUE(IsWindow(hDlg));
+    EnterFinishedState(hDlg);
+    EXPECT_NE(0, SendMessageA(hDlg, WM_QUERYENDSESSION, 0, 0));
+}
+
 TEST_F(ProgressDialogTest, FinishedLoopEndsWhenTheUserCloses)
 {
     HWND hDlg = CreateShownDialog();

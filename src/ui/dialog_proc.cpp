@@ -1,6 +1,6 @@
-// The progress dialog's procedure: refuses to close until the run is
-// finished, and expands or collapses with the Detail check box. Texts and
-// pictures are set by the driver.
+// The progress dialog's procedure: refuses to close, and to let the session
+// end, until the run is finished, and expands or collapses with the Detail
+// check box. Texts and pictures are set by the driver.
 
 #include "ui/ui.h"
 #include "res/resource.h"
@@ -25,6 +25,17 @@ static void OnCloseCommand(HWND hDlg)
     g_hProgressDlg = NULL;
 }
 
+static INT_PTR OnQueryEndSession(HWND hDlg)
+{
+    // A logoff or shutdown would end the run between two items and leave
+    // the log without its summary: refuse while the phases run. Once
+    // finished, the default answer lets the session end.
+    if (g_finished)
+        return FALSE;
+    SetWindowLongPtrA(hDlg, DWLP_MSGRESULT, FALSE);
+    return TRUE;
+}
+
 static void OnDetailCommand(HWND hDlg)
 {
     RECT client = g_collapsedClientRect;
@@ -44,6 +55,8 @@ INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM)
     switch (msg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession(hDlg);
     case WM_DESTROY:
         // Ends the driver's blocking message loop.
         PostQuitMessage(0);

@@ -65,6 +65,16 @@ void PumpMessagesWhenDue(HWND hDlg);
 // WM_QUIT (the dialog posts it when destroyed).
 void RunDialogMessageLoop();
 
+// While the phases run, the dialog refuses to let the session end (its
+// procedure answers WM_QUERYENDSESSION with FALSE until g_finished is set).
+// Where the system shows why a program holds up a logoff or shutdown
+// (ShutdownBlockReasonCreate, Vista and later, looked up at run time),
+// BlockSessionEnd gives the program title and the display name as the
+// reason, and AllowSessionEnd takes it back. Non-zero when the system took
+// the call; 0 on systems without it.
+int BlockSessionEnd(HWND hDlg, const char* displayName);
+int AllowSessionEnd(HWND hDlg);
+
 // AnimateWindow when the system has it, looked up at run time; 0 otherwise.
 int AnimateShow(HWND hwnd, DWORD durationMs, DWORD flags);
 

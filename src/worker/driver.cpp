@@ -502,6 +502,7 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
     // removed, and the run goes on with the synchronisation.
     if (g_hProgressDlg == NULL)
         return 0;
+    BlockSessionEnd(g_hProgressDlg, displayName);
     SetDlgItemTextA(g_hProgressDlg, IDC_APP_NAME, displayName);
     SetPhasePicture(IDC_PHASE_FILES, pictures.pending);
     SetPhasePicture(IDC_PHASE_GROUPS, pictures.pending);
@@ -514,6 +515,7 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
     EndRunLog(tally, 1);
 
     g_finished = 1;
+    AllowSessionEnd(g_hProgressDlg);
     HWND hClose = GetDlgItem(g_hProgressDlg, IDOK);
     SetWindowTextA(hClose, LoadTextBuffer(IDS_CLOSE));
     ShowWindow(hClose, SW_SHOW);

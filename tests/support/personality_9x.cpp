@@ -481,6 +481,10 @@ const Difference kDifferences[] = {
       "imports it)",
       "Windows 95 General Limitations: the wide-character versions are \"stubs that simply return an "
       "error value\"" },
+    { "user32.dll", "ShutdownBlockReasonCreate", NULL,
+      "absent (Windows Vista and later)", "ShutdownBlockReasonCreate, requirements" },
+    { "user32.dll", "ShutdownBlockReasonDestroy", NULL,
+      "absent (Windows Vista and later)", "ShutdownBlockReasonDestroy, requirements" },
     { "advapi32.dll", "RegDeleteKeyA", (const void*)RegDeleteKey9x,
       "deletes the key with all its subkeys and values",
       "RegDeleteKey: \"Windows 95/98: The function also deletes all subkeys and values.\"" },
