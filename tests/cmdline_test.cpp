@@ -33,7 +33,7 @@ const ClassifyCase kClassifyCases[] = {
     { "one character", "s", STAGE_ASK_CONTROL_PANEL, NULL },
     { "slash alone", "/", STAGE_ASK_CONTROL_PANEL, NULL },
     { "empty", "", STAGE_ASK_CONTROL_PANEL, NULL },
-    { "upper-case launcher switch", "/S", STAGE_ASK_CONTROL_PANEL, NULL },
+    { "upper-case launcher switch", "/S", STAGE_LAUNCHER, NULL },
     { "upper-case worker switch", "/UC:\\Temp\\a.ini", STAGE_ASK_CONTROL_PANEL, NULL },
     { "dash instead of slash", "-s", STAGE_ASK_CONTROL_PANEL, NULL },
     { "leading blank", " /s", STAGE_ASK_CONTROL_PANEL, NULL },
@@ -102,6 +102,36 @@ TEST(ParseLauncherOptions, ReadsCloseApps)
         LauncherOptions options;
         ParseLauncherOptions(row.text, &options);
         EXPECT_EQ(row.closeApps, options.closeApps) << row.text;
+    }
+}
+
+struct RefusedCase {
+    const char* name;
+    const char* cmdLine;
+    int refused;
+    const char* logPath;   // the log option found on a refused line
+};
+
+const RefusedCase kRefusedCases[] = {
+    { "quiet launcher run", "/s /quiet /log=a.log", 0, "" },
+    { "launcher text glued, quiet after it", "/sX /quiet", 0, "" },
+    { "interactive launcher run", "/s /log=C:/logs/quiet", 0, "" },
+    { "quiet before the switch", "/quiet /s /log=a.log", 1, "a.log" },
+    { "quiet glued to the switch", "/s/quiet", 1, "" },
+    { "quiet glued in capitals, log first", "/S/Quiet \"/log=C:\\My Logs\\b.log\"", 1, "C:\\My Logs\\b.log" },
+    { "quiet alone", "/quiet", 1, "" },
+    { "quiet after the worker switch", "/uC:\\a.ini /quiet", 1, "" },
+    { "no quiet word", "/x /quietly", 0, "" },
+};
+
+TEST(IsRefusedQuietCommandLine, RefusesEveryQuietLineButTheLauncherRun)
+{
+    for (const RefusedCase& c : kRefusedCases) {
+        SCOPED_TRACE(c.name);
+        LauncherOptions options;
+        EXPECT_EQ(c.refused, IsRefusedQuietCommandLine(c.cmdLine, &options));
+        if (c.refused)
+            EXPECT_STREQ(c.logPath, options.logPath);
     }
 }
 
@@ -253,7 +283,6 @@ const QuestionCase kQuestionCases[] = {
     { "unknown switch", " /x" },
     { "one character", " s" },
     { "no argument", "" },
-    { "upper-case launcher switch", " /S" },
     { "upper-case worker switch", " /UC:\\Temp\\a.ini" },
 };
 

@@ -32,11 +32,13 @@ const char* SkipProgramName(const char* commandLine)
 
 Stage ClassifyCommandLine(const char* cmdLine, const char** pPath)
 {
-    // Only the first two characters count, compared case-sensitively:
-    // "/S" and "/U" are not switches.
+    // Only the first two characters count. The launcher switch is taken in
+    // either case, as administrators type it ("/S", like other installers'
+    // switches); the worker switch, which only the launcher writes, only as
+    // "/u".
     if (cmdLine[0] != '\0' && cmdLine[1] != '\0') {
         char sw[3] = { cmdLine[0], cmdLine[1], '\0' };
-        if (lstrcmpA(sw, "/s") == 0)
+        if (sw[0] == '/' && (sw[1] == 's' || sw[1] == 'S'))
             return STAGE_LAUNCHER;
         if (lstrcmpA(sw, "/u") == 0) {
             // The path is everything after the switch, as it stands: no
@@ -101,18 +103,45 @@ static int TakeWord(const char** pText, char* word, size_t cchWord, int* pFits)
     return 1;
 }
 
-void ParseLauncherOptions(const char* text, LauncherOptions* options)
+static const char kLog[] = "/log=";
+static const size_t cchLog = COUNTOF(kLog) - 1;
+
+// True when the word is "/quiet", alone or glued to other switches
+// ("/s/quiet", "/quiet/s"), in any case. A log path may hold anything
+// ("/log=C:/logs/quiet"), and a word that does not start with a slash is
+// no switch.
+static int IsQuietWord(const char* word)
+{
+    if (word[0] != '/' || EqualsAsciiNoCase(word, kLog, cchLog))
+        return 0;
+    for (const char* piece = word + 1;;) {
+        const char* end = piece;
+        while (*end != '\0' && *end != '/')
+            ++end;
+        if (end - piece == 5 && EqualsAsciiNoCase(piece, "quiet", 5))
+            return 1;
+        if (*end == '\0')
+            return 0;
+        piece = end + 1;
+    }
+}
+
+// Reads the options from the words of text, the first one skipped when
+// skipFirst is set; *pMentionsQuiet tells whether any word, the skipped one
+// included, is a quiet word.
+static void ReadOptionWords(const char* text, int skipFirst, LauncherOptions* options, int* pMentionsQuiet)
 {
     ZeroMemory(options, sizeof(*options));
-    static const char kLog[] = "/log=";
-    const size_t cchLog = COUNTOF(kLog) - 1;
+    *pMentionsQuiet = 0;
     // Room for the switch and a whole path after it.
     char word[MAX_PATH + COUNTOF(kLog)];
     int fits = 0;
-    if ((unsigned char)text[0] > ' ')
-        TakeWord(&text, word, COUNTOF(word), &fits);
+    if (skipFirst && TakeWord(&text, word, COUNTOF(word), &fits))
+        *pMentionsQuiet = fits && IsQuietWord(word);
     while (TakeWord(&text, word, COUNTOF(word), &fits)) {
         size_t cchWord = lstrlenA(word);
+        if (fits && IsQuietWord(word))
+            *pMentionsQuiet = 1;
         if (fits && cchWord == 6 && EqualsAsciiNoCase(word, "/quiet", 6)) {
             options->quiet = 1;
         } else if (fits && cchWord == 10 && EqualsAsciiNoCase(word, "/closeapps", 10)) {
@@ -125,4 +154,24 @@ void ParseLauncherOptions(const char* text, LauncherOptions* options)
                 options->logPath[0] = '\0';
         }
     }
+}
+
+void ParseLauncherOptions(const char* text, LauncherOptions* options)
+{
+    int mentionsQuiet = 0;
+    ReadOptionWords(text, (unsigned char)text[0] > ' ', options, &mentionsQuiet);
+}
+
+int IsRefusedQuietCommandLine(const char* cmdLine, LauncherOptions* options)
+{
+    // The log may stand anywhere on such a line, first word included.
+    int mentionsQuiet = 0;
+    ReadOptionWords(cmdLine, 0, options, &mentionsQuiet);
+    if (!mentionsQuiet)
+        return 0;
+    LauncherOptions launcher;
+    if (ClassifyCommandLine(cmdLine, NULL) != STAGE_LAUNCHER)
+        return 1;
+    ParseLauncherOptions(cmdLine + 2, &launcher);
+    return !launcher.quiet;
 }

@@ -50,6 +50,18 @@ struct LauncherOptions {
 // dropped. Never fails: what is not an option is ignored.
 void ParseLauncherOptions(const char* text, LauncherOptions* options);
 
+// True when the command line names /quiet (a word "/quiet" in any case,
+// alone or glued to other switches, anywhere) but is no quiet launcher run
+// ("/s" first, "/quiet" as an option after it): "/quiet /s", "/s/quiet",
+// "/quiet" alone. Such a run must show no window, remove nothing and end
+// with exit code 1. options receives the "/log=" option from every word of
+// the line, for the log of that end.
+int IsRefusedQuietCommandLine(const char* cmdLine, LauncherOptions* options);
+
+// Ends a refused quiet command line: no window; with "/log=" the log file
+// holds the reason and a summary. Returns the exit code, 1.
+int RefuseQuietCommandLine(const LauncherOptions* options);
+
 // The launcher stage: extracts the information block into a file in the
 // temporary directory, starts the temporary copy as the worker and waits
 // until the worker signals that it is done. Returns the process exit code:

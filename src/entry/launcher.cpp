@@ -204,6 +204,19 @@ static int RunLauncher(const char* logPath, int closeApps)
     return TW_RESULT_UNKNOWN;
 }
 
+int RefuseQuietCommandLine(const LauncherOptions* options)
+{
+    g_quiet = 1;
+    char logPath[MAX_PATH];
+    StartLogFile(options, logPath, COUNTOF(logPath));
+    WriteLogLine("The command line asks for a quiet run, but not as /s /quiet (the switch /s first, "
+                 "then /quiet), so nothing was started.");
+    const PhaseCounts none[COUNTED_PART_COUNT] = {};
+    WriteLogSummary(none, TW_RESULT_NOT_STARTED);
+    CloseLogFile();
+    return TW_RESULT_NOT_STARTED;
+}
+
 int LauncherStage(const LauncherOptions* options)
 {
     g_quiet = options->quiet;

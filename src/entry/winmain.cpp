@@ -18,6 +18,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     // between runtimes (quotes, bytes above 0x7F), so take it from the
     // process command line ourselves.
     const char* cmdLine = SkipProgramName(GetCommandLineA());
+    // Whoever names /quiet wants no window: a line that is no quiet run
+    // ends at once instead of asking, so that no service ever hangs on it.
+    LauncherOptions refused;
+    if (IsRefusedQuietCommandLine(cmdLine, &refused))
+        return RefuseQuietCommandLine(&refused);
     const char* path = NULL;
     switch (ClassifyCommandLine(cmdLine, &path)) {
     case STAGE_LAUNCHER: {

@@ -9,8 +9,7 @@ void ShowErrorMessage(UINT id)
     char text[1000];
     if (LoadStringA(g_hInstance, id, text, COUNTOF(text)) <= 0)
         text[0] = '\0';
-    WriteLogText(text);
-    WriteLogText("\r\n");
+    WriteLogLine(text);
     if (g_quiet)
         return;
     // The box's own loop handles the dialog's messages; the detail box

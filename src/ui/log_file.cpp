@@ -51,6 +51,12 @@ void WriteLogText(const char* text)
     }
 }
 
+void WriteLogLine(const char* text)
+{
+    WriteLogText(text);
+    WriteLogText("\r\n");
+}
+
 static const char* DescribeResult(int result)
 {
     switch (result) {

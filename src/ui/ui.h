@@ -99,6 +99,11 @@ void CloseLogFile();
 // open; otherwise does nothing. A failed write makes LogFileFailed() true.
 void WriteLogText(const char* text);
 
+// Writes one line of text (ANSI, without its line end) to the log file, as
+// WriteLogText does, followed by CR LF. For the reasons that the run gives
+// for what it could not do.
+void WriteLogLine(const char* text);
+
 // Counts of one phase's listed items for the summary line.
 struct PhaseCounts {
     unsigned removed;   // deleted now

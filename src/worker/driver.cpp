@@ -412,14 +412,22 @@ static void SynchroniseWithLauncher(int launcherProcessId)
         WaitForSingleObject(hLauncher.Get(), INFINITE);
 }
 
-// Shows the question with the display name. Non-zero when the user said Yes.
+static const char kNoWindow[] =
+    "No window can be shown here (no desktop), so nothing was started: "
+    "/s /quiet uninstalls without any window.";
+
+// Shows the question with the display name. Non-zero when the user said
+// Yes; otherwise the log says why the run did not start.
 static int ConfirmUninstall(const char* displayName)
 {
     // wsprintfA writes at most 1024 characters and a terminator.
     char question[1025];
     wsprintfA(question, LoadTextBuffer(IDS_CONFIRM_UNINSTALL), displayName);
-    return MessageBoxA(NULL, question, TW_PROGRAM_TITLE,
-                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    int answer = MessageBoxA(NULL, question, TW_PROGRAM_TITLE, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer == IDYES)
+        return 1;
+    WriteLogLine(answer == IDNO ? "The question was answered No, so nothing was removed." : kNoWindow);
+    return 0;
 }
 
 enum RunningAnswer { RUNNING_CANCEL, RUNNING_RETRY, RUNNING_IGNORE };
@@ -500,8 +508,10 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
                                         ProgressDialogProc, 0);
     // Without a dialog the finished state could never be closed: nothing is
     // removed, and the run goes on with the synchronisation.
-    if (g_hProgressDlg == NULL)
+    if (g_hProgressDlg == NULL) {
+        WriteLogLine(kNoWindow);
         return 0;
+    }
     BlockSessionEnd(g_hProgressDlg, displayName);
     SetDlgItemTextA(g_hProgressDlg, IDC_APP_NAME, displayName);
     SetPhasePicture(IDC_PHASE_FILES, pictures.pending);
