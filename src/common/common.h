@@ -72,9 +72,21 @@ int AppendBackslash(char* path, size_t cchPath);
 // when all of them were read; 0 when reading failed or the file ended first.
 int ReadWhole(HANDLE hFile, void* buffer, DWORD cb);
 
-// The temporary directory with a final backslash, in dir (cchDir bytes).
-// Non-zero on success; 0 when it is not available or does not fit.
+// The temporary directory with a final backslash, in dir (cchDir bytes),
+// named so that the ANSI functions reach it (see ConvertToAnsiPath).
+// Non-zero on success; 0 when it is not available or does not fit, with
+// the last error ERROR_NO_UNICODE_TRANSLATION when its name has no ANSI
+// form at all.
 int GetTempDirectory(char* dir, size_t cchDir);
+
+// Writes the ANSI name of a path that the system gave in Unicode into path
+// (cchPath bytes): the name itself when the ANSI code page holds each of its
+// characters exactly, otherwise its short (8.3) form when that one does.
+// Non-zero on success. 0 when the name does not fit, or, with the last error
+// ERROR_NO_UNICODE_TRANSLATION, when neither form can be written in the
+// code page (short names may be turned off on a volume). Never guesses:
+// a character replaced by '?' or by a look-alike would name another file.
+int ConvertToAnsiPath(const WCHAR* widePath, char* path, size_t cchPath);
 
 // The path of the worker copy: the temporary directory + "twuninst.bin".
 // Non-zero on success; 0 when it is not available or does not fit.

@@ -119,6 +119,10 @@ static int EndNotStarted(UINT errorId)
     return TW_RESULT_NOT_STARTED;
 }
 
+static const char kTempFolderUnnameable[] =
+    "The temporary folder has no name in the system's code page, not even a short (8.3) one, "
+    "so nothing was started: set TEMP and TMP to a folder whose name the code page can write.";
+
 // The launcher's work; returns the RunResult of the whole run. logPath is
 // the open log file's full path ("" without one); closeApps asks a quiet
 // worker to close the programs that use the installation's files.
@@ -130,11 +134,15 @@ static int RunLauncher(const char* logPath, int closeApps)
         return EndNotStarted(IDS_CANNOT_READ_INFO);
 
     char tempDir[MAX_PATH];
+    if (!GetTempDirectory(tempDir, COUNTOF(tempDir))) {
+        if (GetLastError() == ERROR_NO_UNICODE_TRANSLATION)
+            WriteLogLine(kTempFolderUnnameable);
+        return EndNotStarted(IDS_ERROR_READING_INFO);
+    }
     char infoPath[MAX_PATH];
     char tick[16];
     wsprintfA(tick, "%d", (int)GetTickCount());
-    if (!GetTempDirectory(tempDir, COUNTOF(tempDir)) ||
-        !CopyText(infoPath, COUNTOF(infoPath), tempDir) ||
+    if (!CopyText(infoPath, COUNTOF(infoPath), tempDir) ||
         !AppendText(infoPath, COUNTOF(infoPath), "$$$twuninst") ||
         !AppendText(infoPath, COUNTOF(infoPath), tick) ||
         !AppendText(infoPath, COUNTOF(infoPath), ".ini"))

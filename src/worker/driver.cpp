@@ -535,6 +535,22 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
     return 1;
 }
 
+static const char kProgramsFolderUnnameable[] =
+    "The Start menu's Programs folder has no name in the system's code page, not even a short (8.3) one, "
+    "so the program groups cannot be reached and nothing was removed.";
+
+// False when the groups phase has groups to remove and the Programs folder
+// has a name that this program cannot write (see ConvertToAnsiPath).
+static int CanNameProgramsFolder(const InfoFile* info)
+{
+    char first[TW_CCH_LIST_VALUE];
+    if (ReadListEntry(info, TW_SECTION_GROUP, 0, first, COUNTOF(first)) == INFO_EMPTY)
+        return 1;
+    char folder[MAX_PATH];
+    SetLastError(NO_ERROR);
+    return TakeProgramsFolder(ReadCommonGroup(info), folder) || GetLastError() != ERROR_NO_UNICODE_TRANSLATION;
+}
+
 // How far a run got before the launcher is released. It decides whether the
 // worker waits for the launcher and whether the final clean-up runs.
 enum RunEnd {
@@ -566,6 +582,11 @@ static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallK
     char displayName[200];
     ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
     RegCloseKey(hEntry.Detach());
+    if (!CanNameProgramsFolder(info)) {
+        WriteLogLine(kProgramsFolderUnnameable);
+        ShowErrorMessage(IDS_CANNOT_INITIALIZE);
+        return RUN_ENDED_EARLY;
+    }
     if (g_quiet) {
         SettleRunningPrograms(info, launcherId);
         RemoveListedItems(info, NULL, pending, leaving, tally);

@@ -87,12 +87,23 @@ static void TakeStartupTitle(char* title, size_t cchTitle)
     TakeTitle(value, title, cchTitle);
 }
 
+typedef BOOL (WINAPI* GetPathFromIDListWFunction)(LPCITEMIDLIST idList, LPWSTR path);
+
 int TakeProgramsFolder(int commonGroup, char* folder)
 {
     int csidl = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
     TaskMemGuard<ITEMIDLIST> idList;
     if (FAILED(SHGetSpecialFolderLocation(NULL, csidl, idList.Out())))
         return 0;
+    // The folder holds the user's name, which the ANSI code page may lack a
+    // character of: where the shell names it in Unicode (NT family; looked
+    // up, as the 9x family may lack it or fail), that name decides.
+    HMODULE hShell = GetModuleHandleA("shell32.dll");
+    GetPathFromIDListWFunction getPathW =
+        hShell != NULL ? (GetPathFromIDListWFunction)GetProcAddress(hShell, "SHGetPathFromIDListW") : NULL;
+    WCHAR wide[MAX_PATH];
+    if (getPathW != NULL && getPathW(idList.Get(), wide))
+        return ConvertToAnsiPath(wide, folder, MAX_PATH);
     return SHGetPathFromIDListA(idList.Get(), folder) != 0;
 }
 

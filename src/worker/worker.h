@@ -53,8 +53,10 @@ int RemoveListedDirectory(const char* path);
 int RemoveProgramGroup(int commonGroup, const char* groupName);
 
 // The Programs folder (commonGroup 0: the user's, otherwise the all-users
-// one) as the shell names it, into folder (MAX_PATH bytes). Non-zero on
-// success.
+// one) as the shell names it, into folder (MAX_PATH bytes), in a form that
+// the ANSI functions reach (see ConvertToAnsiPath). Non-zero on success; 0
+// with the last error ERROR_NO_UNICODE_TRANSLATION when the folder's name
+// has no such form.
 int TakeProgramsFolder(int commonGroup, char* folder);
 
 // What RemoveProgramGroup makes of a group, without touching it: refused

@@ -237,6 +237,24 @@ HMODULE WINAPI GetModuleHandleW9x(LPCWSTR)
     return NULL;
 }
 
+DWORD WINAPI GetTempPathW9x(DWORD, LPWSTR)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return 0;
+}
+
+DWORD WINAPI GetShortPathNameW9x(LPCWSTR, LPWSTR, DWORD)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return 0;
+}
+
+BOOL WINAPI SHGetPathFromIDListW9x(const void*, LPWSTR)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
 BOOL WINAPI MoveFileEx9x(LPCSTR existingName, LPCSTR, DWORD)
 {
     Report("MoveFileExA is not implemented (%s)", existingName);
@@ -481,6 +499,15 @@ const Difference kDifferences[] = {
       "imports it)",
       "Windows 95 General Limitations: the wide-character versions are \"stubs that simply return an "
       "error value\"" },
+    { "kernel32.dll", "GetTempPathW", (const void*)GetTempPathW9x,
+      "a stub: fails with ERROR_CALL_NOT_IMPLEMENTED (the temporary directory comes from GetTempPathA)",
+      "Windows 95 General Limitations: the wide-character versions are \"stubs that simply return an "
+      "error value\"" },
+    { "kernel32.dll", "GetShortPathNameW", (const void*)GetShortPathNameW9x,
+      "a stub: fails with ERROR_CALL_NOT_IMPLEMENTED", "Windows 95 General Limitations" },
+    { "shell32.dll", "SHGetPathFromIDListW", (const void*)SHGetPathFromIDListW9x,
+      "a stub: fails with ERROR_CALL_NOT_IMPLEMENTED (the Programs folder comes from SHGetPathFromIDListA)",
+      "Windows 95 General Limitations" },
     { "user32.dll", "ShutdownBlockReasonCreate", NULL,
       "absent (Windows Vista and later)", "ShutdownBlockReasonCreate, requirements" },
     { "user32.dll", "ShutdownBlockReasonDestroy", NULL,
