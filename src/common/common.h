@@ -63,8 +63,9 @@ HMODULE LoadSystemLibrary(const char* name);
 int AppendBackslash(char* path, size_t cchPath);
 
 // The two processes of an uninstallation meet through these: the named
-// event the worker sets to release the launcher, and the temporary copy of
-// the executable that the worker runs from.
+// event the worker sets to release the launcher (each run adds a suffix of
+// its own; a worker told no name opens this one), and the temporary copy of
+// the executable that the worker runs from, in the run's own folder.
 #define TW_SYNC_EVENT "TarnwickUninstallSyncEvent"
 #define TW_WORKER_COPY_NAME "twuninst.bin"
 
@@ -87,10 +88,6 @@ int GetTempDirectory(char* dir, size_t cchDir);
 // code page (short names may be turned off on a volume). Never guesses:
 // a character replaced by '?' or by a look-alike would name another file.
 int ConvertToAnsiPath(const WCHAR* widePath, char* path, size_t cchPath);
-
-// The path of the worker copy: the temporary directory + "twuninst.bin".
-// Non-zero on success; 0 when it is not available or does not fit.
-int ComposeWorkerCopyPath(char* path, size_t cchPath);
 
 // What an uninstallation came to: the exit code of a quiet run (/s /quiet)
 // and the result in the log's summary line. Deployment tools take 0 for

@@ -27,8 +27,3 @@ int GetTempDirectory(char* dir, size_t cchDir)
         return 0;
     return ConvertToAnsiPath(wide, dir, cchDir) && AppendBackslash(dir, cchDir);
 }
-
-int ComposeWorkerCopyPath(char* path, size_t cchPath)
-{
-    return GetTempDirectory(path, cchPath) && AppendText(path, cchPath, TW_WORKER_COPY_NAME);
-}

@@ -50,6 +50,15 @@ struct LauncherOptions {
 // dropped. Never fails: what is not an option is ignored.
 void ParseLauncherOptions(const char* text, LauncherOptions* options);
 
+// Creates a new folder of this run's own in tempDir (which ends in a
+// backslash) and writes its path, with a final backslash, into workspace
+// (cchWorkspace bytes). Names come from seed; a name that is taken already
+// is skipped, never reused. On the NT family only the current user, SYSTEM
+// and the Administrators get access to the folder and to what is created in
+// it. Non-zero on success; 0 (nothing created) when no name was free or the
+// folder or its security could not be made.
+int CreateWorkspace(const char* tempDir, DWORD seed, char* workspace, size_t cchWorkspace);
+
 // True when the command line names /quiet (a word "/quiet" in any case,
 // alone or glued to other switches, anywhere) but is no quiet launcher run
 // ("/s" first, "/quiet" as an option after it): "/quiet /s", "/s/quiet",
@@ -61,6 +70,13 @@ int IsRefusedQuietCommandLine(const char* cmdLine, LauncherOptions* options);
 // Ends a refused quiet command line: no window; with "/log=" the log file
 // holds the reason and a summary. Returns the exit code, 1.
 int RefuseQuietCommandLine(const LauncherOptions* options);
+
+// The call that creates the folder during CreateWorkspace. Defined in
+// workspace.cpp as CreateDirectoryA and never changed by the product; tests
+// replace it to read the security descriptor that the folder is given, which
+// Wine does not keep (it keeps only what Unix permissions can say).
+typedef BOOL (WINAPI* CreateDirectoryFunction)(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
+extern CreateDirectoryFunction g_createDirectory;
 
 // The launcher stage: extracts the information block into a file in the
 // temporary directory, starts the temporary copy as the worker and waits

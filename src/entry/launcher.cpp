@@ -1,7 +1,7 @@
 // The launcher stage: turns the information block at the end of our own
-// executable into an uninstall information file in the temporary directory,
-// starts a temporary copy of ourselves as the worker and waits for it. It
-// never removes anything itself.
+// executable into an uninstall information file in a new folder of the
+// run's own in the temporary directory, starts a copy of ourselves there as
+// the worker and waits for it. It never removes anything itself.
 
 #include "entry/entry.h"
 #include "common/common.h"
@@ -42,34 +42,72 @@ static BYTE* ReadOwnPayload(DWORD* pcbPayload)
     return (BYTE*)payload.Detach();
 }
 
-// Writes the decoded payload as the uninstall information file. Non-zero
-// when all of it was written; a partial file is removed again.
-static int WriteInfoFile(const char* infoPath, const BYTE* text, DWORD cbText)
+// Writes bytes into a new file at path: created new, so that a file that
+// stands there already is never opened, and not writable by others while
+// it is written. Non-zero when all of it was written; a partial file is
+// removed again.
+static int WriteNewFile(const char* path, const void* bytes, DWORD cb)
 {
-    HandleGuard hFile(CreateFileA(infoPath, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+    HandleGuard hFile(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, NULL));
     if (hFile.Get() == INVALID_HANDLE_VALUE)
         return 0;
     DWORD cbWritten = 0;
-    int ok = WriteFile(hFile.Get(), text, cbText, &cbWritten, NULL) && cbWritten == cbText;
+    int ok = WriteFile(hFile.Get(), bytes, cb, &cbWritten, NULL) && cbWritten == cb;
     hFile.Close();
     if (!ok)
-        DeleteFileA(infoPath);
+        DeleteFileA(path);
     return ok;
+}
+
+// Writes a copy of our own executable to copyPath, a new file with no
+// attributes of its own (a read-only installed uninstaller must not give a
+// read-only copy). Non-zero when the whole copy was written.
+static int WriteWorkerCopy(const char* ownPath, const char* copyPath)
+{
+    HandleGuard hOwn(CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (hOwn.Get() == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD cbOwn = GetFileSize(hOwn.Get(), NULL);
+    if (cbOwn == INVALID_FILE_SIZE || cbOwn == 0)
+        return 0;
+    HeapGuard bytes(HeapAlloc(GetProcessHeap(), 0, cbOwn));
+    return bytes.Get() != NULL && ReadWhole(hOwn.Get(), bytes.Get(), cbOwn) &&
+           WriteNewFile(copyPath, bytes.Get(), cbOwn);
+}
+
+// Creates the event of this run under a name that no other run uses (a
+// name that exists already belongs to someone else and is skipped), and
+// writes the name into name (cchName bytes, at least 64). NULL on failure.
+static HANDLE CreateRunEvent(char* name, size_t cchName)
+{
+    if (cchName < 64)
+        return NULL;
+    for (DWORD attempt = 0; attempt < 100; ++attempt) {
+        wsprintfA(name, TW_SYNC_EVENT ".%lX.%lX", (unsigned long)GetCurrentProcessId(),
+                  (unsigned long)attempt);
+        HANDLE hEvent = CreateEventA(NULL, FALSE, FALSE, name);
+        if (hEvent == NULL)
+            return NULL;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return hEvent;
+        CloseHandle(hEvent);
+    }
+    return NULL;
 }
 
 // How far the worker got, as the launcher can tell.
 enum WorkerOutcome {
     WORKER_NOT_STARTED,   // the process could not be created
     WORKER_SIGNALLED,     // it set the event: its result is in the file
-    WORKER_VANISHED,      // it ended without setting the event
-    WORKER_UNFOLLOWED     // there was no event to wait for: it runs on
+    WORKER_VANISHED       // it ended without setting the event
 };
 
-// Starts the worker copy and waits until it signals the event, or until
-// its process ends without doing so (a worker that dies must not leave us
-// waiting forever).
-static WorkerOutcome RunWorker(const char* copyPath, char* commandLine, const char* tempDir,
+// Starts the worker copy and waits until it signals this run's event, or
+// until its process ends without doing so (a worker that dies must not
+// leave us waiting forever).
+static WorkerOutcome RunWorker(const char* copyPath, char* commandLine, const char* workspace,
                                HANDLE hEvent)
 {
     STARTUPINFOA si;
@@ -77,14 +115,10 @@ static WorkerOutcome RunWorker(const char* copyPath, char* commandLine, const ch
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(copyPath, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL,
-                        tempDir, &si, &pi))
+                        workspace, &si, &pi))
         return WORKER_NOT_STARTED;
     CloseHandle(pi.hThread);
     HandleGuard hWorker(pi.hProcess);
-    // Without an event there is nothing to wait for: the worker in turn
-    // waits for our end before it deletes our executable.
-    if (hEvent == NULL)
-        return WORKER_UNFOLLOWED;
     HANDLE waitFor[2] = { hEvent, hWorker.Get() };
     // With both signalled the event comes first.
     return WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) == WAIT_OBJECT_0
@@ -119,6 +153,70 @@ static int EndNotStarted(UINT errorId)
     return TW_RESULT_NOT_STARTED;
 }
 
+// What the launcher makes for one run: its folder and the two files in it.
+// A path stays empty until its file exists.
+struct Workspace {
+    char folder[MAX_PATH];
+    char infoPath[MAX_PATH];
+    char copyPath[MAX_PATH];
+};
+
+// Removes what the launcher made, once no worker runs from it.
+static void RemoveWorkspace(const Workspace* ws)
+{
+    if (ws->infoPath[0] != '\0')
+        DeleteFileA(ws->infoPath);
+    if (ws->copyPath[0] != '\0')
+        DeleteFileA(ws->copyPath);
+    if (ws->folder[0] != '\0')
+        RemoveDirectoryA(ws->folder);
+}
+
+// Writes the uninstall information file (the decoded payload and the keys
+// for the worker) and the worker copy into the run's new folder, and
+// creates the run's event (*phEvent). Returns 0 when the worker can start,
+// otherwise the id of the error that ends the run; what was made is then
+// in ws, for RemoveWorkspace.
+static UINT PrepareWorkspace(const char* tempDir, BYTE* payload, DWORD cbPayload, const char* logPath,
+                             int closeApps, Workspace* ws, HANDLE* phEvent)
+{
+    char tick[16];
+    wsprintfA(tick, "%d", (int)GetTickCount());
+    char infoPath[MAX_PATH];
+    if (!CreateWorkspace(tempDir, GetTickCount() ^ (GetCurrentProcessId() << 16), ws->folder,
+                         COUNTOF(ws->folder)) ||
+        !CopyText(infoPath, COUNTOF(infoPath), ws->folder) ||
+        !AppendText(infoPath, COUNTOF(infoPath), "$$$twuninst") ||
+        !AppendText(infoPath, COUNTOF(infoPath), tick) || !AppendText(infoPath, COUNTOF(infoPath), ".ini"))
+        return IDS_ERROR_READING_INFO;
+    ComplementBytes(payload, cbPayload);
+    if (!WriteNewFile(infoPath, payload, cbPayload))
+        return IDS_ERROR_READING_INFO;
+    CopyText(ws->infoPath, COUNTOF(ws->infoPath), infoPath);
+
+    char ownPath[MAX_PATH];
+    DWORD cchOwn = GetModuleFileNameA(g_hInstance, ownPath, COUNTOF(ownPath));
+    if (cchOwn == 0 || cchOwn >= COUNTOF(ownPath))
+        ownPath[0] = '\0';
+    WriteLauncherKeys(infoPath, ownPath, GetCurrentProcessId());
+    // A worker that misread the options could ask nobody, or ask when it
+    // must not; one that misread the event's name could release another
+    // run's launcher.
+    char eventName[64];
+    *phEvent = CreateRunEvent(eventName, COUNTOF(eventName));
+    if (!WriteLauncherOptions(infoPath, g_quiet, logPath) || !WriteCloseAppsOption(infoPath, g_quiet && closeApps) ||
+        (*phEvent != NULL && !WriteSyncEventName(infoPath, eventName)))
+        return IDS_ERROR_READING_INFO;
+
+    // Only a copy that we have just written ourselves is ever started.
+    char copyPath[MAX_PATH];
+    if (*phEvent == NULL || !CopyText(copyPath, COUNTOF(copyPath), ws->folder) ||
+        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME) || !WriteWorkerCopy(ownPath, copyPath))
+        return IDS_CANNOT_RUN_WORKER;
+    CopyText(ws->copyPath, COUNTOF(ws->copyPath), copyPath);
+    return 0;
+}
+
 static const char kTempFolderUnnameable[] =
     "The temporary folder has no name in the system's code page, not even a short (8.3) one, "
     "so nothing was started: set TEMP and TMP to a folder whose name the code page can write.";
@@ -139,71 +237,45 @@ static int RunLauncher(const char* logPath, int closeApps)
             WriteLogLine(kTempFolderUnnameable);
         return EndNotStarted(IDS_ERROR_READING_INFO);
     }
-    char infoPath[MAX_PATH];
-    char tick[16];
-    wsprintfA(tick, "%d", (int)GetTickCount());
-    if (!CopyText(infoPath, COUNTOF(infoPath), tempDir) ||
-        !AppendText(infoPath, COUNTOF(infoPath), "$$$twuninst") ||
-        !AppendText(infoPath, COUNTOF(infoPath), tick) ||
-        !AppendText(infoPath, COUNTOF(infoPath), ".ini"))
-        return EndNotStarted(IDS_ERROR_READING_INFO);
-
-    ComplementBytes((unsigned char*)payload.Get(), cbPayload);
-    if (!WriteInfoFile(infoPath, (const BYTE*)payload.Get(), cbPayload))
-        return EndNotStarted(IDS_ERROR_READING_INFO);
+    Workspace ws;
+    ZeroMemory(&ws, sizeof(ws));
+    HANDLE hEventRaw = NULL;
+    UINT errorId = PrepareWorkspace(tempDir, (BYTE*)payload.Get(), cbPayload, logPath, closeApps, &ws, &hEventRaw);
+    HandleGuard hEvent(hEventRaw);
     payload.Reset(NULL);
-
-    char ownPath[MAX_PATH];
-    DWORD cchOwn = GetModuleFileNameA(g_hInstance, ownPath, COUNTOF(ownPath));
-    if (cchOwn == 0 || cchOwn >= COUNTOF(ownPath))
-        ownPath[0] = '\0';
-    WriteLauncherKeys(infoPath, ownPath, GetCurrentProcessId());
-    if (!WriteLauncherOptions(infoPath, g_quiet, logPath) ||
-        !WriteCloseAppsOption(infoPath, g_quiet && closeApps)) {
-        // A worker that misread the options could ask nobody, or ask when
-        // it must not.
-        DeleteFileA(infoPath);
-        return EndNotStarted(IDS_ERROR_READING_INFO);
+    if (errorId != 0) {
+        RemoveWorkspace(&ws);
+        return EndNotStarted(errorId);
     }
-
-    char copyPath[MAX_PATH];
-    if (!GetTempDirectory(tempDir, COUNTOF(tempDir)) ||
-        !ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath)))
-        return EndNotStarted(IDS_CANNOT_RUN_WORKER);
-    // An earlier copy that cannot be replaced (an uninstallation still
-    // running from it) is started as it is.
-    CopyFileA(ownPath, copyPath, FALSE);
 
     // "<copy>" /u<info file>: the path after /u is taken unquoted up to the
     // end of the line. Room for two whole paths, so nothing is ever cut.
     char commandLine[2 * MAX_PATH + 8];
     commandLine[0] = '\0';
     AppendText(commandLine, COUNTOF(commandLine), "\"");
-    AppendText(commandLine, COUNTOF(commandLine), copyPath);
+    AppendText(commandLine, COUNTOF(commandLine), ws.copyPath);
     AppendText(commandLine, COUNTOF(commandLine), "\" /u");
-    AppendText(commandLine, COUNTOF(commandLine), infoPath);
+    AppendText(commandLine, COUNTOF(commandLine), ws.infoPath);
 
-    HandleGuard hEvent(CreateEventA(NULL, FALSE, FALSE, TW_SYNC_EVENT));
     // The worker writes the log from here on; we come back to it only for
     // what it could not say itself.
     CloseLogFile();
-    WorkerOutcome outcome = RunWorker(copyPath, commandLine, tempDir, hEvent.Get());
+    WorkerOutcome outcome = RunWorker(ws.copyPath, commandLine, ws.folder, hEvent.Get());
     if (outcome == WORKER_SIGNALLED) {
         // Only a quiet worker leaves its result; the file stays until we
         // have ended. An interactive run ends with 0 whatever the result.
         int result = TW_RESULT_REMOVED;
         if (g_quiet) {
             InfoFile info;
-            LoadInfoFile(infoPath, &info);
+            LoadInfoFile(ws.infoPath, &info);
             result = ReadRunResult(&info);
             FreeInfoFile(&info);
         }
         return (result >= TW_RESULT_REMOVED && result <= TW_RESULT_NO_LOG) || result == TW_RESULT_RESTART
             ? result : TW_RESULT_UNKNOWN;
     }
-    // A worker that runs on without us writes its log to the end.
-    if (outcome == WORKER_UNFOLLOWED)
-        return TW_RESULT_UNKNOWN;
+    // No worker runs from the folder any more.
+    RemoveWorkspace(&ws);
     if (logPath[0] != '\0')
         OpenLogFile(logPath, 0);
     if (outcome == WORKER_NOT_STARTED)

@@ -28,6 +28,7 @@
 #define TW_KEY_LOG_FILE "LogFile"
 #define TW_KEY_RESULT "Result"
 #define TW_KEY_CLOSE_APPS "CloseApps"
+#define TW_KEY_SYNC_EVENT "SyncEvent"
 
 // Buffer sizes of the values: list entries and UninstallKey are paths
 // (259 characters), UninstFile gets 500.
@@ -116,6 +117,12 @@ int ReadQuiet(const InfoFile* info);                                        // 0
 int WriteCloseAppsOption(const char* infoPath, int closeApps);
 int ReadCloseApps(const InfoFile* info);                                    // 0
 InfoRead ReadLogFile(const InfoFile* info, char* value, size_t cchValue);   // ""
+
+// The name of the event that releases this run's launcher, in
+// General/SyncEvent. Non-zero when the file reads back, as the worker reads
+// it, with this name. A worker that finds no name opens the fixed one.
+int WriteSyncEventName(const char* infoPath, const char* eventName);
+InfoRead ReadSyncEventName(const InfoFile* info, char* value, size_t cchValue);   // ""
 
 // The worker's result (a RunResult) for the launcher of a quiet run, in
 // General/Result. Non-zero when written. The launcher reads it from the

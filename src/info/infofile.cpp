@@ -263,6 +263,23 @@ int WriteLauncherOptions(const char* infoPath, int quiet, const char* logPath)
     return ok;
 }
 
+int WriteSyncEventName(const char* infoPath, const char* eventName)
+{
+    WritePrivateProfileStringA(TW_SECTION_GENERAL, TW_KEY_SYNC_EVENT, eventName, infoPath);
+    FlushProfileWrites(infoPath);
+    InfoFile info;
+    LoadInfoFile(infoPath, &info);
+    char value[MAX_PATH];
+    int ok = ReadSyncEventName(&info, value, COUNTOF(value)) == INFO_OK && lstrcmpA(value, eventName) == 0;
+    FreeInfoFile(&info);
+    return ok;
+}
+
+InfoRead ReadSyncEventName(const InfoFile* info, char* value, size_t cchValue)
+{
+    return ReadInfoString(info, TW_SECTION_GENERAL, TW_KEY_SYNC_EVENT, value, cchValue);
+}
+
 int ReadQuiet(const InfoFile* info)
 {
     return ReadInfoNumber(info, TW_SECTION_GENERAL, TW_KEY_QUIET, 0) != 0;

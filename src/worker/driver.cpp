@@ -378,12 +378,30 @@ static void ScheduleEmptiedDirectories(const PathList* pending, PathList* leavin
     }
 }
 
-// True when the worker runs from the temporary copy that a launcher made,
-// the only executable it may schedule for deletion.
-static int IsRunningFromWorkerCopy(const char* ownPath)
+// The folder of the information file (its path up to and including the
+// last backslash), into folder (cchFolder bytes). Non-zero on success.
+static int TakeInfoFolder(const char* infoPath, char* folder, size_t cchFolder)
+{
+    size_t cchFolderPart = 0;
+    for (const char* p = infoPath; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\')
+            cchFolderPart = (size_t)(p - infoPath) + 1;
+    }
+    if (cchFolderPart == 0 || cchFolderPart >= cchFolder)
+        return 0;
+    CopyMemory(folder, infoPath, cchFolderPart);
+    folder[cchFolderPart] = '\0';
+    return 1;
+}
+
+// True when the worker runs from the copy that a launcher made beside the
+// information file it wrote (twuninst.bin in the run's own folder), the
+// only executable it may schedule for deletion.
+static int IsRunningFromWorkerCopy(const char* ownPath, const char* infoPath)
 {
     char copyPath[MAX_PATH];
-    if (!ComposeWorkerCopyPath(copyPath, COUNTOF(copyPath)))
+    if (!TakeInfoFolder(infoPath, copyPath, COUNTOF(copyPath)) ||
+        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME))
         return 0;
     if (lstrcmpiA(ownPath, copyPath) == 0)
         return 1;
@@ -396,20 +414,19 @@ static int IsRunningFromWorkerCopy(const char* ownPath)
            lstrcmpiA(ownShort, copyShort) == 0;
 }
 
-// Releases the launcher and waits until its process has ended, so that its
-// executable can be deleted.
-static void SynchroniseWithLauncher(int launcherProcessId)
+// Releases the launcher through this run's event (the fixed name for a
+// worker that was told none) and waits until the launcher's process has
+// ended, so that its executable can be deleted. hLauncher was opened at the
+// worker's start, while the launcher certainly ran; NULL: nothing to wait for.
+static void SynchroniseWithLauncher(const char* eventName, HANDLE hLauncher)
 {
-    HandleGuard hEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, TW_SYNC_EVENT));
+    const char* name = eventName[0] != '\0' ? eventName : TW_SYNC_EVENT;
+    HandleGuard hEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
     if (hEvent.Get() != NULL)
         SetEvent(hEvent.Get());
     hEvent.Close();
-
-    if (launcherProcessId == -1)
-        return;
-    HandleGuard hLauncher(OpenProcess(SYNCHRONIZE, FALSE, (DWORD)launcherProcessId));
-    if (hLauncher.Get() != NULL)
-        WaitForSingleObject(hLauncher.Get(), INFINITE);
+    if (hLauncher != NULL)
+        WaitForSingleObject(hLauncher, INFINITE);
 }
 
 static const char kNoWindow[] =
@@ -599,13 +616,20 @@ static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallK
 }
 
 // Schedules the worker's own executable for deletion at restart when it is
-// the temporary copy that a launcher made.
-static void ScheduleOwnCopyDeletion()
+// the copy that a launcher made, and after it the run's folder. The 9x
+// family's WININIT.INI deletes files only: there the empty folder stays.
+static void ScheduleOwnCopyDeletion(const char* infoPath)
 {
     char ownPath[TW_CCH_UNINST_FILE];
     DWORD cchOwn = GetModuleFileNameA(NULL, ownPath, COUNTOF(ownPath));
-    if (cchOwn > 0 && cchOwn < COUNTOF(ownPath) && IsRunningFromWorkerCopy(ownPath))
-        ScheduleDeleteAtRestart(ownPath);
+    if (cchOwn == 0 || cchOwn >= COUNTOF(ownPath) || !IsRunningFromWorkerCopy(ownPath, infoPath))
+        return;
+    ScheduleDeleteAtRestart(ownPath);
+    // The pending operations run in order: the copy goes first, then the
+    // folder it leaves empty.
+    char folder[MAX_PATH];
+    if (TakeInfoFolder(infoPath, folder, COUNTOF(folder)))
+        ScheduleDirectoryRemovalAtRestart(folder);
 }
 
 // Opens the log file that the launcher named (none when it named none).
@@ -644,6 +668,13 @@ void WorkerStage(const char* infoPath)
     CopyText(s_installedUninstaller, COUNTOF(s_installedUninstaller), uninstFileRead == INFO_OK ? uninstFile : "");
     const int launcherProcessId = ReadUninstSrcProcess(&info);
     const int launcherWroteInfoFile = uninstFileRead != INFO_EMPTY && launcherProcessId != -1;
+    char eventName[64];
+    if (ReadSyncEventName(&info, eventName, COUNTOF(eventName)) != INFO_OK)
+        eventName[0] = '\0';
+    // The launcher waits for us, so it runs now; at the end its identifier
+    // might already name another process.
+    HandleGuard hLauncher(launcherProcessId != -1
+                              ? OpenProcess(SYNCHRONIZE, FALSE, (DWORD)launcherProcessId) : NULL);
 
     char uninstallKey[MAX_PATH];
     const RunEnd end = AskAndRun(&info, (DWORD)launcherProcessId, uninstallKey, COUNTOF(uninstallKey),
@@ -670,9 +701,9 @@ void WorkerStage(const char* infoPath)
     if (end == RUN_ENDED_EARLY && !g_quiet) {
         if (launcherWroteInfoFile)
             DeleteFileA(infoPath);
-        SynchroniseWithLauncher(-1);
+        SynchroniseWithLauncher(eventName, NULL);
     } else {
-        SynchroniseWithLauncher(launcherProcessId);
+        SynchroniseWithLauncher(eventName, hLauncher.Get());
     }
 
     if (end == RUN_COMPLETED) {
@@ -684,7 +715,7 @@ void WorkerStage(const char* infoPath)
         ScheduleEmptiedDirectories(&pending, &leaving);
     }
 
-    ScheduleOwnCopyDeletion();
+    ScheduleOwnCopyDeletion(infoPath);
     if (launcherWroteInfoFile)
         DeleteFileA(infoPath);
 

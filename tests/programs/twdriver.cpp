@@ -15,6 +15,10 @@
 //                             follow the progress dialog to its end (below)
 //   kill-worker               terminate the worker once its dialog shows and
 //                             report whether the launcher ends
+//   start-beside <command line> <ms>
+//                             once the progress dialog shows, start another
+//                             process, wait for it to end and report its exit
+//                             code and whether the dialog was still open then
 //   wait-started <ms>         wait for the started process to end; report
 //                             its exit code
 //   wait-uninstaller <ms>     wait until no twuninst.exe or .bin process runs
@@ -97,7 +101,9 @@ static int IsProcessAlive(HANDLE hProcess)
     return hProcess != NULL && WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT;
 }
 
-static int StartProcess(const char* commandLine, CreateProcessUnder9xFunction createProcess)
+// Starts a command line through createProcess (CreateProcessA, or the 9x
+// personality's); returns the process handle, NULL on failure.
+static HANDLE StartProcess(const char* commandLine, CreateProcessUnder9xFunction createProcess)
 {
     char line[2048];
     CopyText(line, COUNTOF(line), commandLine);
@@ -106,17 +112,26 @@ static int StartProcess(const char* commandLine, CreateProcessUnder9xFunction cr
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     if (!createProcess(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return ReportFailure("start");
+        return NULL;
     CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Starts the process that the later actions follow.
+static int StartFollowed(const char* commandLine, CreateProcessUnder9xFunction createProcess)
+{
+    HANDLE hProcess = StartProcess(commandLine, createProcess);
+    if (hProcess == NULL)
+        return ReportFailure("start");
     if (s_hStarted != NULL)
         CloseHandle(s_hStarted);
-    s_hStarted = pi.hProcess;
+    s_hStarted = hProcess;
     return 1;
 }
 
 static int DoStart(char** args, int count, int* taken)
 {
-    return StartProcess(TakeArgument(args, count, taken), CreateProcessA);
+    return StartFollowed(TakeArgument(args, count, taken), CreateProcessA);
 }
 
 // The layer stays idle in the driver, which Wine does not report as the 9x
@@ -126,7 +141,7 @@ static int DoStartUnder9x(char** args, int count, int* taken)
     CreateProcessUnder9xFunction createProcess = LoadPersonality9x(TakeArgument(args, count, taken));
     if (createProcess == NULL)
         return ReportFailure("cannot load the 9x personality");
-    return StartProcess(TakeArgument(args, count, taken), createProcess);
+    return StartFollowed(TakeArgument(args, count, taken), createProcess);
 }
 
 static int DoShortPath(char** args, int count, int* taken)
@@ -386,6 +401,27 @@ static int DoKillWorker(char**, int, int*)
     return 1;
 }
 
+static int DoStartBeside(char** args, int count, int* taken)
+{
+    const char* commandLine = TakeArgument(args, count, taken);
+    DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
+    HWND hDlg = WaitForUninstallerWindow(KIND_PROGRESS, kWaitWindowMs);
+    if (hDlg == NULL)
+        return ReportFailure("no progress dialog");
+    HANDLE hBeside = StartProcess(commandLine, CreateProcessA);
+    if (hBeside == NULL)
+        return ReportFailure("start beside");
+    int ended = WaitForSingleObject(hBeside, timeoutMs) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    if (ended && GetExitCodeProcess(hBeside, &code))
+        Reportf("beside process exit code: %lu\n", code);
+    else
+        Report("beside process ended: no\n");
+    Reportf("progress dialog open when it ended: %s\n", IsWindow(hDlg) ? "yes" : "no");
+    CloseHandle(hBeside);
+    return 1;
+}
+
 static int DoWaitStarted(char** args, int count, int* taken)
 {
     DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
@@ -546,7 +582,7 @@ int main(int argc, char** argv)
         { "locale", DoLocale }, { "start-9x", DoStartUnder9x }, { "short-path", DoShortPath },
         { "listen-environment", DoListenEnvironment }, { "environment-announcements", DoEnvironmentAnnouncements },
         { "wait-uninstaller", DoWaitUninstaller }, { "lock", DoLock }, { "running-box", DoRunningBox },
-        { "wait-window", DoWaitWindow }, { "string", DoString },
+        { "wait-window", DoWaitWindow }, { "string", DoString }, { "start-beside", DoStartBeside },
     };
     return RunDriver(argc, argv, kActions, COUNTOF(kActions));
 }

@@ -88,22 +88,30 @@ std::string TempDirectory()
     return s;
 }
 
-// The uninstall information files that launchers left in the temporary
-// directory ($$$twuninst<tick>.ini).
+// The uninstall information files that launchers left in their run folders
+// in the temporary directory (twuninst-<n>\$$$twuninst<tick>.ini).
 std::string FindInfoFile(bool removeAll)
 {
     std::string temp = TempDirectory(), found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((temp + "$$$twuninst*.ini").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
+    WIN32_FIND_DATAA folder;
+    HANDLE hFolders = FindFirstFileA((temp + "twuninst-*").c_str(), &folder);
+    if (hFolders == INVALID_HANDLE_VALUE)
         return found;
     do {
-        if (removeAll)
-            DeleteFileA((temp + fd.cFileName).c_str());
-        else
-            found = temp + fd.cFileName;
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+        std::string run = temp + folder.cFileName + "\\";
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((run + "$$$twuninst*.ini").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            if (removeAll)
+                DeleteFileA((run + fd.cFileName).c_str());
+            else
+                found = run + fd.cFileName;
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    } while (FindNextFileA(hFolders, &folder));
+    FindClose(hFolders);
     return found;
 }
 
@@ -149,10 +157,10 @@ TEST(TwpackOnWindows, BuildsAndExtractsTheRealUninstaller)
 }
 
 // The round trip through the real launcher: twpack builds the uninstaller,
-// the launcher (/s) writes the information file in the temporary directory
-// and starts the worker, which asks the user. While the question is on
-// screen the file is read; then the test answers No, which ends both stages
-// without removing anything.
+// the launcher (/s) writes the information file in its run folder in the
+// temporary directory and starts the worker, which asks the user. While the
+// question is on screen the file is read; then the test answers No, which
+// ends both stages without removing anything.
 TEST(TwpackOnWindows, LauncherWritesTheVendorsTextPlusItsOwnKeys)
 {
     std::string dir = MakeSandboxDir("twpack-launch");
@@ -186,7 +194,7 @@ TEST(TwpackOnWindows, LauncherWritesTheVendorsTextPlusItsOwnKeys)
     ASSERT_FALSE(infoPath.empty()) << "no information file in " << TempDirectory();
 
     // The vendor's text comes first, byte for byte; the launcher only adds
-    // its two keys in a [General] section.
+    // its keys in a [General] section.
     EXPECT_EQ(kInfo, written.substr(0, kInfo.size()));
     IniText ini = ParseIniText(written);
     IniText original = ParseIniText(kInfo);
