@@ -10,6 +10,9 @@
 
 #include "common/common.h"
 #include "common/guard.h"
+#include "info/info.h"
+#include "res/resource.h"
+#include "ui/ui.h"
 #include "worker/worker.h"
 #include "test_support.h"
 
@@ -312,6 +315,33 @@ TEST_F(RegistryTree, SharedAndMalformedKeyPathsAreRefusedUntouched)
     EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, vendorClass.c_str(), NULL));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, vendorClass));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wine"));
+}
+
+TEST_F(RegistryTree, AQuietRunWhoseEntryStaysEndsWithTwo)
+{
+    // The whole worker, quiet, on an information file of its own (nothing
+    // listed); the installed-programs entry refuses deletion.
+    std::string dir = MakeSandboxDir("regtree-quiet-entry");
+    const std::string entry = std::string(kUninstallKey) + "\\TarnwickTestQuiet";
+    CreateKeyWithValues(HKEY_LOCAL_MACHINE, entry);
+    std::string info = dir + "info.ini";
+    WriteFileBytes(info, "[Options]\r\nUninstallKey=TarnwickTestQuiet\r\n[General]\r\nQuiet=1\r\nLogFile=" + dir +
+                             "quiet.log\r\n");
+    s_refusedName = "TarnwickTestQuiet";
+
+    WorkerStage(info.c_str());
+    g_quiet = 0;
+
+    InfoFile result;
+    LoadInfoFile(info.c_str(), &result);
+    EXPECT_EQ(2, ReadRunResult(&result));
+    FreeInfoFile(&result);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, entry));
+    std::string log = ReadFileBytes(dir + "quiet.log");
+    EXPECT_NE(std::string::npos, log.find(entry + " " + LoadTextBuffer(IDS_FAILED_TO_DELETE) + "\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("result 2 (some items remain)\r\n")) << log;
+    s_refusedName.clear();
+    DeleteKeyTreeForTest(HKEY_LOCAL_MACHINE, entry);
 }
 
 TEST_F(RegistryTree, AKeyPathWithATrailByteBackslashIsNotRefused)

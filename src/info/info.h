@@ -66,8 +66,11 @@ int LoadInfoText(const char* text, size_t cbText, InfoFile* info);
 enum InfoRead {
     INFO_EMPTY = 0,     // missing or empty: the default, and the end of a list
     INFO_OK = 1,        // the whole value is in the buffer
-    INFO_TOO_LONG = 2   // longer than the buffer: the buffer holds its start,
+    INFO_TOO_LONG = 2,  // longer than the buffer: the buffer holds its start,
                         // cut at a character boundary, for display only
+    INFO_UNREADABLE = 3 // could not be converted to the ANSI code page (no
+                        // memory for it): the buffer holds the start of the
+                        // value as stored, for display only
 };
 
 // Reads section/key into value (cchValue bytes) as GetPrivateProfileStringA
@@ -84,7 +87,8 @@ InfoRead ReadListEntry(const InfoFile* info, const char* section, unsigned index
 // Calls visit(value, result, context) for entries 0, 1, ... of a numbered
 // list until the first empty one, or until visit returns 0. A value that
 // fits a path buffer (TW_CCH_LIST_VALUE) comes with INFO_OK; a longer one is
-// passed whole with INFO_TOO_LONG and must never be acted on as a path.
+// passed whole with INFO_TOO_LONG, and one that cannot be converted with
+// INFO_UNREADABLE: neither must ever be acted on as a path.
 typedef int (*ListVisitor)(const char* value, InfoRead result, void* context);
 void ForEachListEntry(const InfoFile* info, const char* section,
                       ListVisitor visit, void* context);

@@ -191,8 +191,16 @@ void ForEachListEntry(const InfoFile* info, const char* section,
         HeapGuard block;
         size_t cchCopy = 0;
         const char* copy = CopyValue(info, found, cchFound, value, COUNTOF(value), &cchCopy, &block);
-        if (copy == NULL)
-            return;
+        if (copy == NULL) {
+            // The entry still counts, as one that could not be dealt with;
+            // the list goes on.
+            size_t cchRaw = cchFound < COUNTOF(value) ? cchFound : COUNTOF(value) - 1;
+            CopyMemory(value, found, cchRaw);
+            value[cchRaw] = '\0';
+            if (!visit(value, INFO_UNREADABLE, context))
+                return;
+            continue;
+        }
         // An entry too long for its buffer is handed on whole, so that the
         // visitor can tell what it is without ever using it as a path.
         if (!visit(copy, copy == value ? INFO_OK : INFO_TOO_LONG, context))

@@ -42,7 +42,8 @@ struct PhasePictures {
 // RunResult, for the log's summary and the launcher.
 struct RunTally {
     PhaseCounts counts[COUNTED_PART_COUNT];
-    int result;   // -1 until the summary is written
+    int entryLeft;   // a quiet run's installed-programs entry could not go
+    int result;      // -1 until the summary is written
 };
 
 static void SetPhasePicture(int indicatorId, HBITMAP hbm)
@@ -108,9 +109,10 @@ static int VisitFileEntry(const char* value, InfoRead result, void* context)
 {
     PumpMessagesWhenDue(g_hProgressDlg);
     FilesPhase* phase = (FilesPhase*)context;
-    if (result == INFO_TOO_LONG) {
-        // Never act on a path cut short into another one: a file gets its
-        // line as not deleted, a directory is left where it is.
+    if (result != INFO_OK) {
+        // Never act on a path cut short into another one, or on one that
+        // could not be read: a file gets its line as not deleted, a
+        // directory is left where it is.
         if (!EndsWithBackslash(value)) {
             AppendDetailLog("", value, StatusText(0));
             ++phase->counts->failed;
@@ -147,7 +149,7 @@ static int VisitGroupEntry(const char* value, InfoRead result, void* context)
 {
     PumpMessagesWhenDue(g_hProgressDlg);
     const GroupPhase* phase = (const GroupPhase*)context;
-    if (result == INFO_TOO_LONG) {
+    if (result != INFO_OK) {
         ++phase->counts->failed;
         return 1;
     }
@@ -337,6 +339,8 @@ static void EndRunLog(RunTally* tally, int started)
     int result = TW_RESULT_NOT_STARTED;
     if (started) {
         result = tally->counts[COUNT_FILES].atRestart ? TW_RESULT_RESTART : TW_RESULT_REMOVED;
+        if (tally->entryLeft)
+            result = TW_RESULT_PARTIAL;
         for (int part = 0; part < COUNTED_PART_COUNT; ++part)
             if (tally->counts[part].failed)
                 result = TW_RESULT_PARTIAL;
@@ -568,6 +572,19 @@ static int CanNameProgramsFolder(const InfoFile* info)
     return TakeProgramsFolder(ReadCommonGroup(info), folder) || GetLastError() != ERROR_NO_UNICODE_TRANSLATION;
 }
 
+// Deletes the installed-programs entry (entryPath below HKEY_LOCAL_MACHINE,
+// the subkey uninstallKey of the Uninstall key) at the end of a quiet run's
+// phases. An entry that stays gets a line of its own and makes the run's
+// result say that something remains.
+static void DeleteQuietRunEntry(const char* entryPath, const char* uninstallKey, RunTally* tally)
+{
+    if (DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey) ||
+        IsKeyGone(HKEY_LOCAL_MACHINE, entryPath))
+        return;
+    tally->entryLeft = 1;
+    AppendDetailLog("HKEY_LOCAL_MACHINE \\", entryPath, StatusText(0));
+}
+
 // How far a run got before the launcher is released. It decides whether the
 // worker waits for the launcher and whether the final clean-up runs.
 enum RunEnd {
@@ -607,6 +624,9 @@ static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallK
     if (g_quiet) {
         SettleRunningPrograms(info, launcherId);
         RemoveListedItems(info, NULL, pending, leaving, tally);
+        // The caller of a quiet run takes the result as final: the entry
+        // goes before it is written, and one that stays is part of it.
+        DeleteQuietRunEntry(entryPath, uninstallKey, tally);
         EndRunLog(tally, 1);
         return RUN_COMPLETED;
     }
@@ -687,10 +707,8 @@ void WorkerStage(const char* infoPath)
     // covers it, is in the launcher's file.
     size_t directoriesLeft = 0;
     if (g_quiet) {
-        if (end == RUN_COMPLETED) {
-            DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
+        if (end == RUN_COMPLETED)
             directoriesLeft = RemovePendingDirectories(&pending, 0, 1);
-        }
         WriteRunResult(infoPath, tally.result);
     }
 
@@ -709,8 +727,11 @@ void WorkerStage(const char* infoPath)
     if (end == RUN_COMPLETED) {
         if (!g_quiet)
             DeleteRegistryTree(HKEY_LOCAL_MACHINE, TW_UNINSTALL_ROOT, uninstallKey);
-        if (uninstFileRead == INFO_OK)
+        if (uninstFileRead == INFO_OK) {
+            // Installers that copy from read-only media leave the attribute.
+            ClearReadOnlyAttribute(uninstFile);
             DeleteFileA(uninstFile);
+        }
         RemovePendingDirectories(&pending, directoriesLeft, 0);
         ScheduleEmptiedDirectories(&pending, &leaving);
     }

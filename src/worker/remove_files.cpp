@@ -77,9 +77,7 @@ int DeleteListedFile(const char* path)
     if (cchPath == 0 || cchPath >= MAX_PATH)
         return 0;
 
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path, attributes ^ FILE_ATTRIBUTE_READONLY);
+    ClearReadOnlyAttribute(path);
 
     const char* extensions[2];
     int count = ListSideFileExtensions(path, extensions);
@@ -87,6 +85,13 @@ int DeleteListedFile(const char* path)
         DeleteSideFile(path, extensions[i]);
 
     return DeleteFileA(path) != 0;
+}
+
+void ClearReadOnlyAttribute(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes ^ FILE_ATTRIBUTE_READONLY);
 }
 
 int IsExistingFile(const char* path)

@@ -36,6 +36,10 @@ int ListSideFileExtensions(const char* path, const char* extensions[2]);
 // Non-zero when it fits.
 int ComposeSideFileName(const char* path, const char* sideExtension, char* sideName, size_t cchSideName);
 
+// Clears the read-only attribute of a file, so that it can be deleted.
+// Does nothing to a file without it or to a path that names nothing.
+void ClearReadOnlyAttribute(const char* path);
+
 // True when path names an existing file system object that is not a
 // directory.
 int IsExistingFile(const char* path);
