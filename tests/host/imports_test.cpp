@@ -97,7 +97,7 @@ struct Group {
 
 const Group kGroups[] = {
     { "KERNEL32", k95, 310, kReference,
-      "CloseHandle CopyFileA CreateEventA CreateFileA CreateProcessA CreateSemaphoreA "
+      "CloseHandle CopyFileA CreateDirectoryA CreateEventA CreateFileA CreateProcessA CreateSemaphoreA "
       "DeleteCriticalSection DeleteFileA DuplicateHandle EnterCriticalSection ExitProcess FindClose "
       "FindFirstFileA FindNextFileA FormatMessageA FreeLibrary GetACP GetCPInfo GetCommandLineA "
       "GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetFileAttributesA "
