@@ -75,4 +75,23 @@ TEST(CreateWorkspace, MakesANewFolderOnlyTheUserSystemAndTheAdministratorsMayEnt
     EXPECT_EQ("kept", ReadFileBytes(std::string(first) + "mine.txt"));
 }
 
+// A folder whose name the code page cannot write and that has no short name
+// (here: none at all, as on a volume with 8.3 names turned off) is refused
+// with its own error, never handed out with '?' in it.
+TEST(ConvertToAnsiPath, RefusesANameWithNeitherFormInTheCodePage)
+{
+    const WCHAR kName[] = L"C:\\no such folder\\\x0141\x00F3\x0064\x017A";
+    char probe[MAX_PATH];
+    WCHAR back[MAX_PATH];
+    ASSERT_NE(0, WideCharToMultiByte(CP_ACP, 0, kName, -1, probe, COUNTOF(probe), NULL, NULL));
+    ASSERT_NE(0, MultiByteToWideChar(CP_ACP, 0, probe, -1, back, COUNTOF(back)));
+    ASSERT_NE(std::wstring(kName), std::wstring(back)) << "code page " << GetACP() << " holds the test's name";
+
+    char path[MAX_PATH] = "x";
+    SetLastError(0);
+    EXPECT_EQ(0, ConvertToAnsiPath(kName, path, COUNTOF(path)));
+    EXPECT_EQ((DWORD)ERROR_NO_UNICODE_TRANSLATION, GetLastError());
+    EXPECT_STREQ("", path);
+}
+
 }  // namespace
