@@ -92,7 +92,7 @@ protected:
         InfoFile info;
         LoadInfoText(text.data(), text.size(), &info);
         FreeListedPaths(&listed_);
-        EXPECT_NE(0, CollectListedPaths(&info, &listed_));
+        EXPECT_NE(0, CollectListedPaths(&info, NULL, &listed_));
         FreeInfoFile(&info);
         return &listed_;
     }

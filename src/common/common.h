@@ -56,6 +56,10 @@ const char* FindFileName(const char* path);
 // NULL when it is not there.
 HMODULE LoadSystemLibrary(const char* name);
 
+// Removes the path's final single-byte backslashes (a trail byte 0x5C
+// stays).
+void StripTrailingBackslashes(char* path);
+
 // Makes sure a non-empty path ends in a backslash: when its last character
 // is not a single-byte backslash, appends one. An empty path stays empty.
 // path is a buffer of cchPath bytes. Returns non-zero on success, 0 when the

@@ -63,6 +63,16 @@ int EndsWithBackslash(const char* path)
     return last != NULL && *last == '\\' && last[1] == '\0';
 }
 
+void StripTrailingBackslashes(char* path)
+{
+    for (;;) {
+        const char* last = FindLastCharacter(path);
+        if (last == NULL || *last != '\\' || last[1] != '\0')
+            return;
+        path[last - path] = '\0';
+    }
+}
+
 int AppendBackslash(char* path, size_t cchPath)
 {
     if (path == NULL || cchPath == 0)

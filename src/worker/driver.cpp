@@ -98,6 +98,7 @@ static void CountItem(PhaseCounts* counts, int removed, int gone)
 // Directories named by the files list are kept for the very end (pending),
 // files in use for the next restart (leaving).
 struct FilesPhase {
+    const PlaceholderFolders* folders;
     PathList* pending;
     PathList* leaving;
     PhaseCounts* counts;
@@ -109,41 +110,66 @@ static int VisitFileEntry(const char* value, InfoRead result, void* context)
 {
     PumpMessagesWhenDue(g_hProgressDlg);
     FilesPhase* phase = (FilesPhase*)context;
-    if (result != INFO_OK) {
-        // Never act on a path cut short into another one, or on one that
-        // could not be read: a file gets its line as not deleted, a
-        // directory is left where it is.
+    char path[MAX_PATH];
+    PathExpansion expansion =
+        result == INFO_OK ? ExpandListedPath(phase->folders, value, path, COUNTOF(path)) : PATH_TOO_LONG;
+    if (expansion == PATH_TOO_LONG || expansion == PATH_UNRESOLVED) {
+        // Never act on a path cut short into another one, on one that could
+        // not be read, nor on one whose folder this machine cannot name: a
+        // file gets its line as not deleted, under the name it is listed by;
+        // a directory is left where it is.
         if (!EndsWithBackslash(value)) {
             AppendDetailLog("", value, StatusText(0));
             ++phase->counts->failed;
         }
         return 1;
     }
-    if (EndsWithBackslash(value)) {
-        AddToPathList(phase->pending, value);
+    if (EndsWithBackslash(path)) {
+        AddToPathList(phase->pending, path);
         return 1;
     }
-    int deleted = DeleteListedFile(value);
+    int deleted = DeleteListedFile(path);
     // A file that a running program holds goes when the system restarts,
     // where the system lets us arrange that; otherwise it fails as any other.
-    if (!deleted && IsFileInUse(value, GetLastError()) && lstrcmpiA(value, s_installedUninstaller) != 0 &&
-        ScheduleDeleteAtRestart(value)) {
-        AddToPathList(phase->leaving, value);
+    if (!deleted && IsFileInUse(path, GetLastError()) && lstrcmpiA(path, s_installedUninstaller) != 0 &&
+        ScheduleDeleteAtRestart(path)) {
+        AddToPathList(phase->leaving, path);
         ++phase->counts->atRestart;
-        AppendDetailLog("", value, LoadTextBuffer(IDS_DELETED_AT_RESTART));
+        AppendDetailLog("", path, LoadTextBuffer(IDS_DELETED_AT_RESTART));
         return 1;
     }
     CountItem(phase->counts, deleted,
-              !deleted && GetFileAttributesA(value) == INVALID_FILE_ATTRIBUTES &&
+              !deleted && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
                   IsNotFoundError(GetLastError()));
-    AppendDetailLog("", value, StatusText(deleted));
+    AppendDetailLog("", path, StatusText(deleted));
     return 1;
 }
 
 struct GroupPhase {
+    const PlaceholderFolders* folders;
     int commonGroup;
+    const PathList* pending;
     PhaseCounts* counts;
 };
+
+// Removes the listed directories that lie inside a group's folder, in list
+// order and only when empty, ahead of the other directories: the files
+// phase is over, so nothing that this run removes is left in them, and the
+// group can go with them at the groups phase. Non-zero when there were any.
+static int RemoveDirectoriesInside(const PathList* pending, const char* folder)
+{
+    int found = 0;
+    for (size_t i = 0; i < pending->count; ++i) {
+        char directory[MAX_PATH];
+        CopyText(directory, COUNTOF(directory), pending->paths[i]);
+        StripTrailingBackslashes(directory);
+        if (IsBelowFolder(directory, folder)) {
+            RemoveListedDirectory(directory);
+            found = 1;
+        }
+    }
+    return found;
+}
 
 static int VisitGroupEntry(const char* value, InfoRead result, void* context)
 {
@@ -153,10 +179,21 @@ static int VisitGroupEntry(const char* value, InfoRead result, void* context)
         ++phase->counts->failed;
         return 1;
     }
-    int removed = RemoveProgramGroup(phase->commonGroup, value);
-    CountItem(phase->counts, removed, !removed && IsNotFoundError(GetLastError()));
-    if (removed)
-        AppendDetailLog("", value, LoadTextBuffer(IDS_DELETED));
+    char folder[MAX_PATH];
+    GroupVerdict verdict = ResolveListedGroup(phase->folders, phase->commonGroup, value, folder, COUNTOF(folder));
+    // A group that holds listed directories goes once they have gone.
+    int removed = RemoveResolvedGroup(verdict, folder);
+    if (!removed && verdict == GROUP_FOLDER && RemoveDirectoriesInside(phase->pending, folder))
+        removed = RemoveResolvedGroup(verdict, folder);
+    int gone = !removed && verdict == GROUP_FOLDER && IsNotFoundError(GetLastError()) &&
+               GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES;
+    CountItem(phase->counts, removed, gone);
+    // A group that is not there leaves no line; one that stays is named, as
+    // a file or key that stays is. A placeholder's group is shown by the
+    // folder it resolved to.
+    const char* shown = verdict != GROUP_REFUSED && FindFolderPlaceholder(value, NULL) >= 0 ? folder : value;
+    if (!gone)
+        AppendDetailLog("", shown, StatusText(removed));
     return 1;
 }
 
@@ -312,16 +349,17 @@ static void RemoveListedRegistry(const InfoFile* info, RunTally* tally)
 // empty). With pictures (the progress dialog shows), each phase change
 // shows on the indicators after the phase's minimum time; without, the
 // phases run back to back.
-static void RemoveListedItems(const InfoFile* info, const PhasePictures* pictures,
-                              PathList* pending, PathList* leaving, RunTally* tally)
+static void RemoveListedItems(const InfoFile* info, const PlaceholderFolders* folders,
+                              const PhasePictures* pictures, PathList* pending, PathList* leaving,
+                              RunTally* tally)
 {
     DWORD phaseStart = GetTickCount();
-    FilesPhase files = { pending, leaving, &tally->counts[COUNT_FILES] };
+    FilesPhase files = { folders, pending, leaving, &tally->counts[COUNT_FILES] };
     ForEachListEntry(info, TW_SECTION_FILES, VisitFileEntry, &files);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_FILES, IDC_PHASE_GROUPS);
 
-    GroupPhase groups = { ReadCommonGroup(info), &tally->counts[COUNT_GROUPS] };
+    GroupPhase groups = { folders, ReadCommonGroup(info), pending, &tally->counts[COUNT_GROUPS] };
     ForEachListEntry(info, TW_SECTION_GROUP, VisitGroupEntry, &groups);
     if (pictures != NULL)
         phaseStart = ChangePhase(phaseStart, *pictures, IDC_PHASE_GROUPS, IDC_PHASE_REGISTRY);
@@ -404,18 +442,8 @@ static int TakeInfoFolder(const char* infoPath, char* folder, size_t cchFolder)
 static int IsRunningFromWorkerCopy(const char* ownPath, const char* infoPath)
 {
     char copyPath[MAX_PATH];
-    if (!TakeInfoFolder(infoPath, copyPath, COUNTOF(copyPath)) ||
-        !AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME))
-        return 0;
-    if (lstrcmpiA(ownPath, copyPath) == 0)
-        return 1;
-    // The two may name the same file in long and short forms.
-    char ownShort[MAX_PATH];
-    char copyShort[MAX_PATH];
-    DWORD cchOwn = GetShortPathNameA(ownPath, ownShort, COUNTOF(ownShort));
-    DWORD cchCopy = GetShortPathNameA(copyPath, copyShort, COUNTOF(copyShort));
-    return cchOwn > 0 && cchOwn < COUNTOF(ownShort) && cchCopy > 0 && cchCopy < COUNTOF(copyShort) &&
-           lstrcmpiA(ownShort, copyShort) == 0;
+    return TakeInfoFolder(infoPath, copyPath, COUNTOF(copyPath)) &&
+           AppendText(copyPath, COUNTOF(copyPath), TW_WORKER_COPY_NAME) && NameSameObject(ownPath, copyPath);
 }
 
 // Releases the launcher through this run's event (the fixed name for a
@@ -496,12 +524,12 @@ static RunningAnswer AskAboutRunningPrograms(const RunningPrograms* found)
 // installation's files. Interactive, asks the user about them until none is
 // left or the user goes on; 0 when the user ends the run. Quiet, asks them
 // to close when the caller said so (/closeapps) and waits a bounded time.
-static int SettleRunningPrograms(const InfoFile* info, DWORD launcherId)
+static int SettleRunningPrograms(const InfoFile* info, const PlaceholderFolders* folders, DWORD launcherId)
 {
     if (g_quiet && !ReadCloseApps(info))
         return 1;
     ListedPaths listed;
-    CollectListedPaths(info, &listed);
+    CollectListedPaths(info, folders, &listed);
     RunningPrograms found;
     RunningAnswer answer = RUNNING_RETRY;
     while (answer == RUNNING_RETRY) {
@@ -522,8 +550,8 @@ static int SettleRunningPrograms(const InfoFile* info, DWORD launcherId)
 // Runs the three phases in the progress dialog and the finished state.
 // Returns non-zero when the user closed the finished dialog. The log ends
 // with the phases, before the finished state.
-static int RunPhases(const InfoFile* info, const char* displayName, const PhasePictures& pictures,
-                     PathList* pending, PathList* leaving, RunTally* tally)
+static int RunPhases(const InfoFile* info, const PlaceholderFolders* folders, const char* displayName,
+                     const PhasePictures& pictures, PathList* pending, PathList* leaving, RunTally* tally)
 {
     g_hProgressDlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
                                         ProgressDialogProc, 0);
@@ -542,7 +570,7 @@ static int RunPhases(const InfoFile* info, const char* displayName, const PhaseP
     AnimateShow(g_hProgressDlg, 200, AW_ACTIVATE | AW_CENTER);
     ShowWindow(g_hProgressDlg, SW_SHOW);
 
-    RemoveListedItems(info, &pictures, pending, leaving, tally);
+    RemoveListedItems(info, folders, &pictures, pending, leaving, tally);
     EndRunLog(tally, 1);
 
     g_finished = 1;
@@ -595,10 +623,12 @@ enum RunEnd {
 };
 
 // Opens the installed-programs entry named by UninstallKey (uninstallKey
-// receives the name, cchUninstallKey bytes), asks the user, settles the
-// running programs and runs the phases; a quiet run asks nobody and shows
-// nothing. An entry that cannot be opened gets its error box (or log line)
-// here. The launcher's process (launcherId) never counts as running.
+// receives the name, cchUninstallKey bytes), resolves the placeholders of
+// the run (with the installed uninstaller, s_installedUninstaller), asks
+// the user, settles the running programs and runs the phases; a quiet run
+// asks nobody and shows nothing. An entry that cannot be opened gets its
+// error box (or log line) here. The launcher's process (launcherId) never
+// counts as running.
 static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallKey, size_t cchUninstallKey,
                         const PhasePictures& pictures, PathList* pending, PathList* leaving, RunTally* tally)
 {
@@ -615,6 +645,8 @@ static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallK
     }
     char displayName[200];
     ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
+    PlaceholderFolders folders;
+    ResolvePlaceholderFolders(s_installedUninstaller, hEntry.Get(), &folders);
     RegCloseKey(hEntry.Detach());
     if (!CanNameProgramsFolder(info)) {
         WriteLogLine(kProgramsFolderUnnameable);
@@ -622,17 +654,18 @@ static RunEnd AskAndRun(const InfoFile* info, DWORD launcherId, char* uninstallK
         return RUN_ENDED_EARLY;
     }
     if (g_quiet) {
-        SettleRunningPrograms(info, launcherId);
-        RemoveListedItems(info, NULL, pending, leaving, tally);
+        SettleRunningPrograms(info, &folders, launcherId);
+        RemoveListedItems(info, &folders, NULL, pending, leaving, tally);
         // The caller of a quiet run takes the result as final: the entry
         // goes before it is written, and one that stays is part of it.
         DeleteQuietRunEntry(entryPath, uninstallKey, tally);
         EndRunLog(tally, 1);
         return RUN_COMPLETED;
     }
-    if (!ConfirmUninstall(displayName) || !SettleRunningPrograms(info, launcherId))
+    if (!ConfirmUninstall(displayName) || !SettleRunningPrograms(info, &folders, launcherId))
         return RUN_ENDED_EARLY;
-    return RunPhases(info, displayName, pictures, pending, leaving, tally) ? RUN_COMPLETED : RUN_NOT_SHOWN;
+    return RunPhases(info, &folders, displayName, pictures, pending, leaving, tally) ? RUN_COMPLETED
+                                                                                     : RUN_NOT_SHOWN;
 }
 
 // Schedules the worker's own executable for deletion at restart when it is

@@ -87,6 +87,7 @@ static int HoldsPath(const ListedPaths* listed, const char* path, size_t len)
 
 struct Collecting {
     ListedPaths* listed;
+    const PlaceholderFolders* folders;
     char windowsDir[MAX_PATH];
     int failed;
 };
@@ -125,11 +126,15 @@ static int IsTooWide(const char* directory, const char* windowsDir)
     return lstrcmpiA(start, directory) == 0;
 }
 
-static int CollectFileEntry(const char* value, InfoRead result, void* context)
+static int CollectFileEntry(const char* listedValue, InfoRead result, void* context)
 {
     Collecting* collecting = (Collecting*)context;
-    // A value cut short is never taken for a path.
-    if (result != INFO_OK)
+    // A value cut short, or one whose folder this machine cannot name, is
+    // never taken for a path.
+    char value[MAX_PATH];
+    PathExpansion expansion =
+        result == INFO_OK ? ExpandListedPath(collecting->folders, listedValue, value, COUNTOF(value)) : PATH_TOO_LONG;
+    if (expansion == PATH_UNRESOLVED || expansion == PATH_TOO_LONG)
         return 1;
     if (EndsWithBackslash(value) && IsTooWide(value, collecting->windowsDir))
         return 1;
@@ -143,11 +148,12 @@ static int CollectFileEntry(const char* value, InfoRead result, void* context)
     return 1;
 }
 
-int CollectListedPaths(const InfoFile* info, ListedPaths* listed)
+int CollectListedPaths(const InfoFile* info, const PlaceholderFolders* folders, ListedPaths* listed)
 {
     ZeroMemory(listed, sizeof(*listed));
     Collecting collecting;
     collecting.listed = listed;
+    collecting.folders = folders;
     collecting.failed = 0;
     UINT cchWindows = GetWindowsDirectoryA(collecting.windowsDir, COUNTOF(collecting.windowsDir));
     if (cchWindows == 0 || cchWindows >= COUNTOF(collecting.windowsDir) ||

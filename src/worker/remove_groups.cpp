@@ -6,6 +6,7 @@
 #include "common/common.h"
 #include "common/guard.h"
 #include "info/protected_groups.h"
+#include "info/placeholders.h"
 
 #include <shlobj.h>
 #include <commdlg.h>
@@ -13,23 +14,10 @@
 static const char kUserShellFoldersKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-// Removes trailing single-byte backslashes (a trail byte 0x5C stays).
-static void StripTrailingBackslashes(char* path)
-{
-    for (;;) {
-        const char* last = FindLastCharacter(path);
-        if (last == NULL || *last != '\\' || last[1] != '\0')
-            return;
-        path[last - path] = '\0';
-    }
-}
-
-// True when path names something strictly inside folder (both without a
-// trailing backslash).
-static int IsBelowFolder(const char* path, const char* folder)
+int IsBelowFolder(const char* path, const char* folder)
 {
     size_t cchFolder = lstrlenA(folder);
-    if ((size_t)lstrlenA(path) <= cchFolder + 1)
+    if ((size_t)lstrlenA(path) <= cchFolder + 1 || cchFolder >= MAX_PATH)
         return 0;
     char head[MAX_PATH];
     CopyMemory(head, path, cchFolder);
@@ -87,24 +75,9 @@ static void TakeStartupTitle(char* title, size_t cchTitle)
     TakeTitle(value, title, cchTitle);
 }
 
-typedef BOOL (WINAPI* GetPathFromIDListWFunction)(LPCITEMIDLIST idList, LPWSTR path);
-
 int TakeProgramsFolder(int commonGroup, char* folder)
 {
-    int csidl = commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
-    TaskMemGuard<ITEMIDLIST> idList;
-    if (FAILED(SHGetSpecialFolderLocation(NULL, csidl, idList.Out())))
-        return 0;
-    // The folder holds the user's name, which the ANSI code page may lack a
-    // character of: where the shell names it in Unicode (NT family; looked
-    // up, as the 9x family may lack it or fail), that name decides.
-    HMODULE hShell = GetModuleHandleA("shell32.dll");
-    GetPathFromIDListWFunction getPathW =
-        hShell != NULL ? (GetPathFromIDListWFunction)GetProcAddress(hShell, "SHGetPathFromIDListW") : NULL;
-    WCHAR wide[MAX_PATH];
-    if (getPathW != NULL && getPathW(idList.Get(), wide))
-        return ConvertToAnsiPath(wide, folder, MAX_PATH);
-    return SHGetPathFromIDListA(idList.Get(), folder) != 0;
+    return TakeShellFolder(commonGroup == 0 ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS, folder);
 }
 
 // The group's full path, into groupPath (cchGroupPath bytes): the Programs
@@ -143,7 +116,10 @@ static int IsProtectedGroup(const char* groupPath)
     return 0;
 }
 
-GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* folderPath, size_t cchFolderPath)
+// The group below the Programs folder `programs`: its full path into
+// folderPath (cchFolderPath bytes) and what becomes of it.
+static GroupVerdict ResolveGroupBelow(const char* programsFolder, const char* groupName, char* folderPath,
+                                      size_t cchFolderPath)
 {
     // The group is named by its full path, so that "." and ".." steps,
     // forward slashes and trailing backslashes cannot hide a protected
@@ -152,7 +128,7 @@ GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* f
     // refused, and so is a path too long for the buffer.
     char programs[MAX_PATH];
     char groupPath[MAX_PATH];
-    if (!TakeProgramsFolder(commonGroup, programs) ||
+    if (!CopyText(programs, COUNTOF(programs), programsFolder) ||
         !ComposeGroupPath(programs, groupName, groupPath, COUNTOF(groupPath)))
         return GROUP_REFUSED;
     StripTrailingBackslashes(programs);
@@ -162,16 +138,45 @@ GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* f
     return IsProtectedGroup(groupPath) ? GROUP_PROTECTED : GROUP_FOLDER;
 }
 
-int RemoveProgramGroup(int commonGroup, const char* groupName)
+GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* folderPath, size_t cchFolderPath)
 {
-    char groupPath[MAX_PATH];
-    switch (ResolveProgramGroup(commonGroup, groupName, groupPath, COUNTOF(groupPath))) {
+    char programs[MAX_PATH];
+    if (!TakeProgramsFolder(commonGroup, programs))
+        return GROUP_REFUSED;
+    return ResolveGroupBelow(programs, groupName, folderPath, cchFolderPath);
+}
+
+GroupVerdict ResolveListedGroup(const PlaceholderFolders* folders, int commonGroup, const char* entry,
+                                char* folderPath, size_t cchFolderPath)
+{
+    size_t cchPlaceholder = 0;
+    int id = FindFolderPlaceholder(entry, &cchPlaceholder);
+    if (id == PLACEHOLDER_NONE)
+        return ResolveProgramGroup(commonGroup, entry, folderPath, cchFolderPath);
+    // A group lies in one of the two Programs folders, which its placeholder
+    // names instead of CommonGroup.
+    if ((id != PLACEHOLDER_PROGRAMS && id != PLACEHOLDER_COMMON_PROGRAMS) || folders == NULL ||
+        folders->paths[id][0] == '\0' || entry[cchPlaceholder] != '\\')
+        return GROUP_REFUSED;
+    return ResolveGroupBelow(folders->paths[id], entry + cchPlaceholder + 1, folderPath, cchFolderPath);
+}
+
+int RemoveResolvedGroup(GroupVerdict verdict, const char* folderPath)
+{
+    switch (verdict) {
     case GROUP_FOLDER:
-        return RemoveDirectoryA(groupPath) != 0;
+        return RemoveDirectoryA(folderPath) != 0;
     case GROUP_PROTECTED:
         return 1;
     default:
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
+}
+
+int RemoveProgramGroup(int commonGroup, const char* groupName)
+{
+    char groupPath[MAX_PATH];
+    return RemoveResolvedGroup(ResolveProgramGroup(commonGroup, groupName, groupPath, COUNTOF(groupPath)),
+                               groupPath);
 }

@@ -8,6 +8,7 @@
 
 #include "info/info.h"
 
+#include "info/placeholders.h"
 #include "info/protected_keys.h"
 
 // The worker stage: runs a whole uninstallation from the uninstall
@@ -47,6 +48,58 @@ int IsExistingFile(const char* path);
 // Removes a directory if it is empty (never recursive).
 int RemoveListedDirectory(const char* path);
 
+// The folders that the information's placeholders stand for in this run,
+// by FolderPlaceholder: full paths without a final backslash (a drive's root
+// keeps its own); empty where this machine names no such folder.
+struct PlaceholderFolders {
+    char paths[PLACEHOLDER_COUNT][MAX_PATH];
+};
+
+// Resolves every placeholder, once at the start of a run. uninstFile is the
+// installed uninstaller that the launcher ran from, hEntry the program's
+// opened installed-programs entry (NULL: none); <app> is resolved only when
+// that entry names the uninstaller (see TakeApplicationFolder). The other
+// folders are the shell's (TakeShellFolder); the Windows and system folders
+// come from the kernel where the shell cannot name them.
+void ResolvePlaceholderFolders(const char* uninstFile, HKEY hEntry, PlaceholderFolders* folders);
+
+// The folder of the installed uninstaller uninstFile, into folder (MAX_PATH
+// bytes), when the installed-programs entry names that uninstaller: its
+// UninstallString starts it, or its InstallLocation names that folder (in
+// long or short form, without regard to case). Otherwise 0 and an empty
+// folder: a copy of the uninstaller started elsewhere never takes the files
+// beside it for the program's.
+int TakeApplicationFolder(const char* uninstFile, const char* uninstallString, const char* installLocation,
+                          char* folder);
+
+// The folder with the shell identifier csidl, into folder (MAX_PATH bytes):
+// through SHGetSpecialFolderLocation, as every shell has it, and where that
+// fails through SHGetFolderPathA, looked up at run time in the shell or in
+// the system folder's SHFolder.dll. Non-zero on success.
+int TakeShellFolder(int csidl, char* folder);
+
+// How a listed path came out of ExpandListedPath.
+enum PathExpansion {
+    PATH_AS_LISTED = 0,   // no placeholder: the path as it stands
+    PATH_EXPANDED,        // the placeholder replaced by its folder
+    PATH_UNRESOLVED,      // an unknown placeholder, or one this run has no
+                          // folder for: the entry is never acted on
+    PATH_TOO_LONG         // the result does not fit the buffer
+};
+
+// Writes the listed value into path (cchPath bytes) with a leading
+// placeholder replaced by its folder. For PATH_UNRESOLVED and PATH_TOO_LONG
+// the path is not to be used.
+PathExpansion ExpandListedPath(const PlaceholderFolders* folders, const char* value, char* path, size_t cchPath);
+
+// True when the two paths name the same file or folder: equal without
+// regard to case, or in their short forms (both must exist for that).
+int NameSameObject(const char* a, const char* b);
+
+// True when path names something strictly inside folder (both without a
+// trailing backslash), compared without regard to case.
+int IsBelowFolder(const char* path, const char* folder);
+
 // Removes the empty program group `groupName` from the user's (commonGroup
 // 0) or the all-users Programs folder. A group whose title is a protected
 // Startup name is left alone and reported as success. A group that does not
@@ -70,6 +123,17 @@ int TakeProgramsFolder(int commonGroup, char* folder);
 // receives the folder's full path.
 enum GroupVerdict { GROUP_REFUSED = 0, GROUP_PROTECTED, GROUP_FOLDER };
 GroupVerdict ResolveProgramGroup(int commonGroup, const char* groupName, char* folderPath, size_t cchFolderPath);
+
+// The same for a [Group] entry as listed: one that begins with <programs>
+// or <commonprograms> lies below that folder, whatever CommonGroup says;
+// any other placeholder, or one without a folder in this run, is refused.
+GroupVerdict ResolveListedGroup(const PlaceholderFolders* folders, int commonGroup, const char* entry,
+                                char* folderPath, size_t cchFolderPath);
+
+// Does what RemoveProgramGroup does with a resolved group: removes the
+// folder when it is empty, reports a protected one as removed, and refuses
+// the rest with ERROR_INVALID_NAME.
+int RemoveResolvedGroup(GroupVerdict verdict, const char* folderPath);
 
 // Deletes a registry key tree below root: keyPath itself, or, when
 // subkeyName is not NULL, only that subkey of keyPath. Non-zero when the
@@ -205,11 +269,13 @@ struct ListedPaths {
     size_t count;
 };
 
-// Collects the Files list. Non-zero on success; on failure (no memory) the
-// list is empty and nothing will be found. A directory that is a drive's
-// root or holds the Windows directory is left out: every system process
-// would lie below it. FreeListedPaths is to be called either way.
-int CollectListedPaths(const InfoFile* info, ListedPaths* listed);
+// Collects the Files list, placeholders resolved with folders (NULL: none
+// resolve). Non-zero on success; on failure (no memory) the list is empty
+// and nothing will be found. A directory that is a drive's root or holds
+// the Windows directory is left out: every system process would lie below
+// it; so is an entry whose placeholder this run cannot resolve.
+// FreeListedPaths is to be called either way.
+int CollectListedPaths(const InfoFile* info, const PlaceholderFolders* folders, ListedPaths* listed);
 void FreeListedPaths(ListedPaths* listed);
 
 // True when path (a full path) is a listed file or lies below a listed

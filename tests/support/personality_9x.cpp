@@ -15,6 +15,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <shlobj.h>
 
 #include "personality_9x.h"
 
@@ -438,6 +439,27 @@ LRESULT WINAPI SendDlgItemMessage9x(HWND hDlg, int id, UINT message, WPARAM wPar
     return SendDlgItemMessageA(hDlg, id, message, LimitTextAs9x(GetDlgItem(hDlg, id), message, wParam), lParam);
 }
 
+// Windows 95's shell (version 4.00) names the folders up to CSIDL_TEMPLATES
+// (0x15): the all-users ones (0x16 to 0x19) are "valid only for Windows NT
+// systems", CSIDL_APPDATA (0x1A) came with version 4.71, CSIDL_LOCAL_APPDATA,
+// CSIDL_WINDOWS and CSIDL_SYSTEM with 5.0 (CSIDL, the version notes of each
+// value). For those the call fails.
+HRESULT WINAPI SHGetSpecialFolderLocation9x(HWND owner, int csidl, LPITEMIDLIST* idList)
+{
+    const int kLastFolderOf95 = 0x15;
+    if ((csidl & 0xFF) > kLastFolderOf95) {
+        Report("SHGetSpecialFolderLocation has no folder 0x%X", (unsigned)csidl);
+        if (idList != NULL)
+            *idList = NULL;
+        return E_INVALIDARG;
+    }
+    // The process imports the shell, so it is loaded; the layer does not.
+    typedef HRESULT (WINAPI* Function)(HWND, int, LPITEMIDLIST*);
+    HMODULE hShell = GetModuleHandleA("shell32.dll");
+    Function real = hShell != NULL ? (Function)(void*)GetProcAddress(hShell, "SHGetSpecialFolderLocation") : NULL;
+    return real != NULL ? real(owner, csidl, idList) : E_FAIL;
+}
+
 // ---- The table ---------------------------------------------------------
 //
 // One row per documented difference of the 9x family that the uninstaller
@@ -530,6 +552,17 @@ const Difference kDifferences[] = {
       "EM_SETLIMITTEXT, remarks: \"Windows 95 and Windows 98: ...\"" },
     { "user32.dll", "SendDlgItemMessageA", (const void*)SendDlgItemMessage9x,
       "EM_SETLIMITTEXT as for SendMessageA", "EM_SETLIMITTEXT, remarks" },
+    { "shell32.dll", "SHGetSpecialFolderLocation", (const void*)SHGetSpecialFolderLocation9x,
+      "Windows 95 names no all-users folder, no application data, local application data, Windows "
+      "or system folder: the call fails for those",
+      "CSIDL: CSIDL_COMMON_*: \"Valid only for Windows NT systems\"; CSIDL_APPDATA \"Version 4.71\"; "
+      "CSIDL_LOCAL_APPDATA, CSIDL_WINDOWS, CSIDL_SYSTEM \"Version 5.0\"" },
+    { "shell32.dll", "SHGetFolderPathA", NULL,
+      "absent from the shell before version 5.0 (Windows 2000 and Me)",
+      "SHGetFolderPath, requirements: \"Shell32.dll (version 5.0 or later)\"" },
+    { "shfolder.dll", "SHGetFolderPathA", NULL,
+      "SHFolder.dll is a redistributable that a plain Windows 95 lacks: no such function",
+      "SHGetFolderPath: \"implemented in a redistributable DLL, SHFolder.dll\" for earlier systems" },
     { "user32.dll", "AnimateWindow", NULL,
       "absent from Windows 95 (Windows 98 and 2000 brought it)", "AnimateWindow, requirements" },
     { "kernel32.dll", "SetDefaultDllDirectories", NULL,

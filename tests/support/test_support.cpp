@@ -5,14 +5,16 @@
 #include "test_support.h"
 #include "personality_9x.h"
 
+#include "common/common.h"
 #include "common/guard.h"
 
 #include <vector>
 
 int RemoveTree(const std::string& dir)
 {
+    // A folder's name may end in a trail byte 0x5C of its last character.
     std::string base = dir;
-    if (!base.empty() && base.back() != '\\')
+    if (!base.empty() && !EndsWithBackslash(base.c_str()))
         base += '\\';
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((base + "*").c_str(), &fd);
