@@ -19,6 +19,7 @@
 #include "common/common.h"
 #include "common/guard.h"
 #include "info/info.h"
+#include "info/placeholders.h"
 #include "info/protected_keys.h"
 #include "info/value_entries.h"
 #include "pack.h"
@@ -86,6 +87,8 @@ struct Plan {
     std::vector<Item> files, directories, groups, keys, values, emptyKeys;
     std::string programsFolder;
     Rights rights;
+    PlaceholderFolders folders;    // as the run resolves them on this machine
+    bool knowsUninstaller = false; // whether <app> can be resolved at all
 };
 
 // A name in the ANSI code page as the system compares names: in Unicode,
@@ -213,24 +216,41 @@ private:
     std::set<std::wstring> gone_;
 };
 
+// Why the run leaves an entry with a placeholder alone.
+std::string UnresolvedReason(const Plan& plan, const std::string& value)
+{
+    int id = FindFolderPlaceholder(value.c_str(), NULL);
+    if (id < 0)
+        return "no such placeholder";
+    if (id == PLACEHOLDER_APP && !plan.knowsUninstaller)
+        return "<app> is known only from the installed uninstaller: plan that one";
+    if (id == PLACEHOLDER_APP)
+        return "the installed-programs entry names another uninstaller, or none, so <app> is not this one's folder";
+    return "this machine has no such folder";
+}
+
 void PlanFiles(const InfoFile* info, Simulation* sim, Plan* plan)
 {
     unsigned n = 0;
     for (const ListEntry& listed : ReadList(info, TW_SECTION_FILES)) {
-        const std::string& value = listed.value;
         Item item;
         item.entry = n++;
-        item.name = item.path = value;
-        bool isFolder = EndsWithBackslash(value.c_str()) != 0;
-        if (!listed.fits) {
-            // Never cut into another path: a file is logged as failed, a
-            // directory is left without a line.
+        item.name = item.path = listed.value;
+        bool isFolder = EndsWithBackslash(listed.value.c_str()) != 0;
+        char expanded[MAX_PATH];
+        PathExpansion expansion = listed.fits
+            ? ExpandListedPath(&plan->folders, listed.value.c_str(), expanded, COUNTOF(expanded)) : PATH_TOO_LONG;
+        if (expansion == PATH_TOO_LONG || expansion == PATH_UNRESOLVED) {
+            // Never cut into another path, nor guess a folder: a file is
+            // logged as failed, a directory is left without a line.
             item.state = "refused";
-            item.why = isFolder ? "longer than 259 characters: left alone"
-                                : "longer than 259 characters: left alone; the log says it failed";
+            item.why = expansion == PATH_TOO_LONG ? "longer than 259 characters" : UnresolvedReason(*plan, item.name);
+            item.why += isFolder ? ": left alone" : ": left alone; the log says it failed";
             (isFolder ? plan->directories : plan->files).push_back(item);
             continue;
         }
+        item.path = expanded;
+        const std::string& value = item.path;
         if (isFolder) {
             plan->directories.push_back(item);
             continue;
@@ -266,6 +286,40 @@ void PlanFiles(const InfoFile* info, Simulation* sim, Plan* plan)
     }
 }
 
+bool IsInsideFolder(const std::string& path, const std::string& folder)
+{
+    char bare[MAX_PATH];
+    return CopyText(bare, COUNTOF(bare), path.c_str()) && (StripTrailingBackslashes(bare), IsBelowFolder(bare, folder.c_str()));
+}
+
+// A group that stays at the groups phase only because listed directories
+// are still inside it: the run removes those (in list order, when empty)
+// and tries the group again. The directories it removes there are not
+// tried again at the end.
+void RemoveDirectoriesInside(Simulation* sim, Plan* plan, Item* group)
+{
+    bool found = false;
+    for (Item& dir : plan->directories) {
+        if (!dir.state.empty() || !IsInsideFolder(dir.path, group->path))
+            continue;
+        found = true;
+        Item tried = dir;
+        sim->RemoveFolder(&tried, dir.path);
+        if (tried.state == "remove") {
+            dir.state = "remove";
+            dir.why = "at the groups phase, with the group " + group->name;
+        }
+    }
+    if (!found)
+        return;
+    group->why.clear();
+    group->held.clear();
+    group->heldCount = 0;
+    sim->RemoveFolder(group, group->path);
+    if (group->state == "remove")
+        group->why = "once the listed directories inside it are gone";
+}
+
 void PlanGroups(const InfoFile* info, Simulation* sim, Plan* plan)
 {
     int commonGroup = ReadCommonGroup(info);
@@ -279,10 +333,14 @@ void PlanGroups(const InfoFile* info, Simulation* sim, Plan* plan)
         item.name = listed.value;
         char folder[MAX_PATH];
         GroupVerdict verdict = listed.fits
-            ? ResolveProgramGroup(commonGroup, listed.value.c_str(), folder, COUNTOF(folder)) : GROUP_REFUSED;
+            ? ResolveListedGroup(&plan->folders, commonGroup, listed.value.c_str(), folder, COUNTOF(folder))
+            : GROUP_REFUSED;
         if (verdict == GROUP_REFUSED) {
             item.state = "refused";
-            item.why = "no folder inside the Programs folder: left alone, no log line";
+            item.why = FindFolderPlaceholder(item.name.c_str(), NULL) == PLACEHOLDER_NONE
+                ? "no folder inside the Programs folder: left alone; the log says it failed"
+                : "no folder inside the Programs folder that <programs> or <commonprograms> names on this "
+                  "machine: left alone; the log says it failed";
         } else if (verdict == GROUP_PROTECTED) {
             item.path = folder;
             item.state = "protected";
@@ -290,7 +348,11 @@ void PlanGroups(const InfoFile* info, Simulation* sim, Plan* plan)
         } else {
             item.path = folder;
             sim->RemoveFolder(&item, folder);
-            if (item.state != "remove")
+            if (item.state == "stays")
+                RemoveDirectoriesInside(sim, plan, &item);
+            if (item.state == "stays")
+                item.why += "; the log says it failed";
+            else if (item.state == "missing")
                 item.why += "; no log line";
         }
         plan->groups.push_back(item);
@@ -611,8 +673,9 @@ void PlanValues(const InfoFile* info, std::vector<DeletedTree>* deleted, Plan* p
     }
 }
 
-// The installed-programs entry as the worker opens it, read only.
-bool PlanEntry(const InfoFile* info, Plan* plan)
+// The installed-programs entry as the worker opens it, read only, and the
+// placeholders' folders as the worker resolves them with it.
+bool PlanEntry(const InfoFile* info, const std::string& uninstFile, Plan* plan)
 {
     char key[MAX_PATH];
     InfoRead keyRead = ReadUninstallKey(info, key, COUNTOF(key));
@@ -627,6 +690,8 @@ bool PlanEntry(const InfoFile* info, Plan* plan)
     KeyGuard hEntry;
     plan->entryExists =
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, entryPath.c_str(), 0, KEY_QUERY_VALUE, hEntry.Out()) == ERROR_SUCCESS;
+    plan->knowsUninstaller = !uninstFile.empty() && uninstFile.size() < TW_CCH_UNINST_FILE;
+    ResolvePlaceholderFolders(plan->knowsUninstaller ? uninstFile.c_str() : "", hEntry.Get(), &plan->folders);
     if (plan->entryExists) {
         char displayName[200];
         ReadDisplayName(hEntry.Get(), displayName, COUNTOF(displayName));
@@ -897,6 +962,13 @@ size_t CountState(const std::vector<Item>& items, const char* state)
     return n;
 }
 
+// An item as the log names it: an entry with a placeholder by the path it
+// resolved to, any other as listed.
+std::string Shown(const Item& item)
+{
+    return FindFolderPlaceholder(item.name.c_str(), NULL) >= 0 && !item.path.empty() ? item.path : item.name;
+}
+
 std::string FormatText(const Plan& plan)
 {
     std::string s = "twpack plan: what " + plan.source + " would do on this machine now\n"
@@ -910,7 +982,7 @@ std::string FormatText(const Plan& plan)
     size_t sides = 0;
     s += "\nFiles: " + Count(plan.files.size(), "file", "files") + " listed, deleted in the first phase\n";
     for (const Item& f : plan.files) {
-        s += TextLine(f, f.name);
+        s += TextLine(f, Shown(f));
         for (const Item& side : f.sides)
             s += TextLine(side, "+ " + side.name);
         sides += f.sides.size();
@@ -918,7 +990,7 @@ std::string FormatText(const Plan& plan)
     s += "\nProgram groups: " + Count(plan.groups.size(), "group", "groups") + " listed, in " +
          (plan.programsFolder.empty() ? std::string("(no Programs folder)") : plan.programsFolder) + "\n";
     for (const Item& g : plan.groups)
-        s += TextLine(g, g.name);
+        s += TextLine(g, Shown(g));
     unsigned long keys = 0, values = 0;
     s += "\nRegistry: " + Count(plan.keys.size(), "key tree", "key trees") + "\n";
     for (const Item& k : plan.keys) {
@@ -945,12 +1017,13 @@ std::string FormatText(const Plan& plan)
          " listed, removed at the very end in this order, only when empty\n"
          "(what keeps one is not removed by this uninstallation: often the user's own files)\n";
     for (const Item& d : plan.directories)
-        s += TextLine(d, d.name);
+        s += TextLine(d, Shown(d));
 
     size_t failed = plan.files.size() - CountState(plan.files, "delete") + plan.keys.size() -
                     CountState(plan.keys, "delete") + plan.values.size() - CountState(plan.values, "delete") -
                     CountState(plan.values, "change") + CountState(plan.emptyKeys, "refused") +
-                    CountState(plan.emptyKeys, "denied");
+                    CountState(plan.emptyKeys, "denied") + CountState(plan.groups, "stays") +
+                    CountState(plan.groups, "refused");
     std::string valueParts;
     if (!plan.values.empty())
         valueParts += ", " + std::to_string(CountState(plan.values, "delete") + CountState(plan.values, "change")) +
@@ -1030,7 +1103,7 @@ int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             uninstFile = named;
     }
 
-    if (plan.stop.empty() && PlanEntry(&info, &plan)) {
+    if (plan.stop.empty() && PlanEntry(&info, uninstFile, &plan)) {
         Simulation sim;
         std::vector<DeletedTree> deleted;
         PlanFiles(&info, &sim, &plan);
