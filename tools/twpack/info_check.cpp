@@ -9,10 +9,12 @@
 #include <set>
 #include <stdio.h>
 
+#include "info/placeholders.h"
 #include "info/protected_groups.h"
 #include "info/protected_keys.h"
 #include "info/value_entries.h"
 #include "ini_reader.h"
+#include "portable_paths.h"
 
 namespace {
 
@@ -88,11 +90,15 @@ private:
     void CheckRegistry(size_t root);
     void CheckValues(size_t root);
     void CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
-                      const std::vector<bool>& isFolder);
+                      const std::vector<bool>& isFolder, const std::vector<std::string>& forms);
+    bool CheckPlaceholder(const ListSection& list, const Entry& e, size_t* cchPlaceholder);
+    void CheckPortable(const Entry& e);
+    void CheckDirectoriesInGroups();
 
     IniText ini_;
     std::vector<Finding> findings_;
     std::vector<Entry> trees_[4];   // the key-tree entries, for the value lists
+    std::vector<Entry> files_, groups_;   // as CheckFiles and CheckGroups read them
 };
 
 std::string Quoted(const std::string& s)
@@ -527,7 +533,8 @@ void Checker::CheckCommonEntry(const ListSection& list, const Entry& e)
     if (percent != std::string::npos && e.value.find('%', percent + 1) != std::string::npos) {
         Add(FindingLevel::Error, list.name, key, e.line,
             "Environment variables such as %ProgramFiles% are not expanded: the uninstaller uses the text as "
-            "it stands. Write the name in full, as the installer resolved it.");
+            "it stands. Begin the path with a folder placeholder such as <app> or <programs>, which the "
+            "uninstaller resolves on the user's machine, or write the name in full.");
     }
 }
 
@@ -557,17 +564,20 @@ void Checker::CheckDuplicateValues(const ListSection& list, const std::vector<En
 // Directories (and program groups) go only when empty, and in list order,
 // so one listed before a folder inside it is tried while that folder is
 // still there.
+// Directories (and program groups) go only when empty, and in list order,
+// so one listed before a folder inside it is tried while that folder is
+// still there. forms are the values as compared (a group by its Programs
+// folder's placeholder).
 void Checker::CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
-                           const std::vector<bool>& isFolder)
+                           const std::vector<bool>& isFolder, const std::vector<std::string>& forms)
 {
     bool groups = std::string(list.name) == "Group";
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!isFolder[i])
             continue;
-        std::string outer = groups ? entries[i].value + "\\" : entries[i].value;
+        std::string outer = groups ? forms[i] + "\\" : forms[i];
         for (size_t j = i + 1; j < entries.size(); ++j) {
-            if (!isFolder[j] || entries[j].value.size() <= outer.size() ||
-                !StartsWithIgnoringCase(entries[j].value, outer))
+            if (!isFolder[j] || forms[j].size() <= outer.size() || !StartsWithIgnoringCase(forms[j], outer))
                 continue;
             std::string what = groups ? "program group" : "directory";
             Add(FindingLevel::Error, list.name, std::to_string(entries[i].index), entries[i].line,
@@ -584,16 +594,83 @@ void Checker::CheckNesting(const ListSection& list, const std::vector<Entry>& en
     }
 }
 
+std::string PlaceholderNames()
+{
+    std::string names;
+    for (int id = 0; id < PLACEHOLDER_COUNT; ++id)
+        names += std::string(id == 0 ? "" : id == PLACEHOLDER_COUNT - 1 ? " and " : ", ") + "<" +
+                 kFolderPlaceholderNames[id] + ">";
+    return names;
+}
+
+// An entry that begins with "<" names a folder placeholder; false when it
+// is not one the uninstaller knows (reported here).
+bool Checker::CheckPlaceholder(const ListSection& list, const Entry& e, size_t* cchPlaceholder)
+{
+    int id = FindFolderPlaceholder(e.value.c_str(), cchPlaceholder);
+    if (id != PLACEHOLDER_UNKNOWN)
+        return true;
+    size_t close = e.value.find('>');
+    std::string written = e.value.substr(0, close == std::string::npos ? e.value.find('\\') : close + 1);
+    std::string name = written.size() > 2 ? written.substr(1, written.size() - 2) : std::string();
+    for (const char* known : kFolderPlaceholderNames) {
+        if (!EqualsIgnoringCase(name, known) || close == std::string::npos)
+            continue;
+        Add(FindingLevel::Error, list.name, std::to_string(e.index), e.line,
+            "A placeholder is followed by a backslash or ends the entry, so the uninstaller takes " +
+                Quoted(e.value) + " for no placeholder at all and leaves the " + list.what +
+                " alone. Write " + Quoted(written + "\\" + e.value.substr(close + 1)) + ".");
+        return false;
+    }
+    std::string message = "No Windows path begins with '<': the uninstaller reads " + Quoted(written) +
+                          " as a folder placeholder, but knows none of that name (a placeholder is followed "
+                          "by a backslash or ends the entry), so the " + list.what + " is not removed" +
+                          (std::string(list.name) == "Files" && e.value.back() == '\\'
+                               ? "." : " and the log says it failed.");
+    std::vector<std::string> known;
+    for (const char* name : kFolderPlaceholderNames)
+        known.push_back(name);
+    std::string suggestion = SuggestName(written, known);
+    message += suggestion.empty() ? " The placeholders are " + PlaceholderNames() + "."
+                                  : " Did you mean <" + suggestion + ">?";
+    Add(FindingLevel::Error, list.name, std::to_string(e.index), e.line, message);
+    return false;
+}
+
+// A full path into a folder that lies elsewhere on other machines, or for
+// other users: the placeholder that the uninstaller resolves there.
+void Checker::CheckPortable(const Entry& e)
+{
+    PortableForm form = FindPortableForm(e.value);
+    if (form.path.empty() && form.profileUser.empty())
+        return;
+    std::string message;
+    if (!form.profileUser.empty())
+        message = "This path lies in the profile of the user " + Quoted(form.profileUser) +
+                  " on the machine where it was written. On a user's machine, and for any other user, it "
+                  "names nothing there, so the uninstaller leaves the item and the log says it failed. ";
+    else
+        message = "This path names a folder that lies elsewhere on other machines (another drive, another "
+                  "Windows folder, another language's name). ";
+    message += form.path.empty()
+        ? "Write it with the placeholder of the folder the installer used, such as <appdata> or <localappdata>, "
+          "which the uninstaller resolves for the user who runs it."
+        : "Write it as " + Quoted(form.path) + ": the uninstaller resolves the placeholder on the user's machine.";
+    Add(FindingLevel::Warning, kFiles.name, std::to_string(e.index), e.line, message);
+}
+
 void Checker::CheckFiles()
 {
     std::vector<Entry> entries = ReadList(kFiles.name);
     std::vector<bool> isDirectory;
+    std::vector<std::string> forms;
     for (const Entry& e : entries) {
         CheckCommonEntry(kFiles, e);
         std::string key = std::to_string(e.index);
         const std::string& v = e.value;
         bool directory = v.back() == '\\';
         isDirectory.push_back(directory);
+        forms.push_back(v);
         if (EndsInShiftJisTrailBackslash(v)) {
             Add(FindingLevel::Warning, kFiles.name, key, e.line,
                 "This path ends in the byte 0x5C after a byte that starts a double-byte character in the "
@@ -601,31 +678,72 @@ void Checker::CheckFiles()
                 "the entry names a file; elsewhere it ends in a backslash and names a directory. Make sure "
                 "it means what you want on the systems you ship to.");
         }
+        size_t cchPlaceholder = 0;
+        if (v[0] == '<') {
+            if (CheckPlaceholder(kFiles, e, &cchPlaceholder) && v.size() == cchPlaceholder)
+                Add(FindingLevel::Error, kFiles.name, key, e.line,
+                    "This names the placeholder's folder itself as a file, which it is not. List the folder "
+                    "as " + Quoted(v + "\\") + " (a directory, removed when empty) and the files in it one by one.");
+            continue;
+        }
         bool drive = v.size() >= 3 && ((v[0] >= 'A' && v[0] <= 'Z') || (v[0] >= 'a' && v[0] <= 'z')) &&
                      v[1] == ':' && (v[2] == '\\' || v[2] == '/');
         bool unc = v.size() >= 3 && v[0] == '\\' && v[1] == '\\';
         if (!drive && !unc) {
             Add(FindingLevel::Error, kFiles.name, key, e.line,
                 "This is not a full path. The uninstaller runs in the temporary directory, so a relative "
-                "path would be looked for there; write the full path, for example "
-                "C:\\Program Files\\Sample App\\readme.txt.");
+                "path would be looked for there; write the full path, or begin it with a folder placeholder, "
+                "for example <app>\\readme.txt.");
         } else if (drive && v.size() == 3) {
             Add(FindingLevel::Error, kFiles.name, key, e.line,
                 "This names the root folder of a drive, which can never be removed.");
+        } else {
+            CheckPortable(e);
         }
     }
     CheckDuplicateValues(kFiles, entries);
-    CheckNesting(kFiles, entries, isDirectory);
+    CheckNesting(kFiles, entries, isDirectory, forms);
+    files_ = entries;
+}
+
+// A group as the uninstaller places it: below the Programs folder that its
+// placeholder names, or else the one CommonGroup names.
+std::string GroupForm(const std::string& value, unsigned commonGroup)
+{
+    if (!value.empty() && value[0] == '<')
+        return value;
+    return (commonGroup == 0 ? "<programs>\\" : "<commonprograms>\\") + value;
 }
 
 void Checker::CheckGroups()
 {
     std::vector<Entry> entries = ReadList(kGroup.name);
     std::vector<bool> isFolder(entries.size(), true);
+    std::vector<std::string> forms;
+    unsigned commonGroup = ReadIniInt(ini_, "Group", "CommonGroup", 0);
     for (const Entry& e : entries) {
         CheckCommonEntry(kGroup, e);
+        forms.push_back(GroupForm(e.value, commonGroup));
         std::string key = std::to_string(e.index);
-        const std::string& v = e.value;
+        std::string v = e.value;
+        size_t cchPlaceholder = 0;
+        if (v[0] == '<') {
+            // A refused group takes no part in the order of the others.
+            isFolder[forms.size() - 1] = false;
+            if (!CheckPlaceholder(kGroup, e, &cchPlaceholder))
+                continue;
+            int id = FindFolderPlaceholder(v.c_str(), NULL);
+            if ((id != PLACEHOLDER_PROGRAMS && id != PLACEHOLDER_COMMON_PROGRAMS) || v.size() <= cchPlaceholder + 1) {
+                Add(FindingLevel::Error, kGroup.name, key, e.line,
+                    "A program group lies in a Start-menu Programs folder: it may begin with <programs> or "
+                    "<commonprograms>, followed by a backslash and the group's folder name, and with no other "
+                    "placeholder. The uninstaller refuses this one, and the log says it failed.");
+                continue;
+            }
+            // The name below the Programs folder is judged as any group's.
+            isFolder[forms.size() - 1] = true;
+            v = v.substr(cchPlaceholder + 1);
+        }
         bool absolute = v[0] == '\\' || v[0] == '/' || (v.size() >= 2 && v[1] == ':');
         if (absolute) {
             Add(FindingLevel::Error, kGroup.name, key, e.line,
@@ -680,7 +798,31 @@ void Checker::CheckGroups()
         }
     }
     CheckDuplicateValues(kGroup, entries);
-    CheckNesting(kGroup, entries, isFolder);
+    CheckNesting(kGroup, entries, isFolder, forms);
+    groups_ = entries;
+}
+
+// A directory listed inside a listed group goes at the groups phase, just
+// before its group; what is left in it keeps the group too.
+void Checker::CheckDirectoriesInGroups()
+{
+    unsigned commonGroup = ReadIniInt(ini_, "Group", "CommonGroup", 0);
+    for (const Entry& d : files_) {
+        if (d.value.back() != '\\' || d.value[0] != '<')
+            continue;
+        for (const Entry& g : groups_) {
+            std::string group = WithoutTrailingBackslashes(GroupForm(g.value, commonGroup)) + "\\";
+            if (d.value.size() <= group.size() || !StartsWithIgnoringCase(d.value, group))
+                continue;
+            Add(FindingLevel::Warning, kFiles.name, std::to_string(d.index), d.line,
+                "The directory " + Quoted(d.value) + " lies inside the program group " + Quoted(g.value) +
+                    " ([Group] " + std::to_string(g.index) + ", " + LineRef(g.line) + "). The uninstaller "
+                    "removes it at the groups phase, just before the group, instead of at the very end; if "
+                    "anything that is not listed is left in it then, the group stays too, and the log says "
+                    "the group failed. List every file in it.");
+            break;
+        }
+    }
 }
 
 void Checker::CheckRegistry(size_t root)
@@ -896,6 +1038,7 @@ std::vector<Finding> Checker::Run(const std::string& text)
     CheckFiles();
     CheckCommonGroup();
     CheckGroups();
+    CheckDirectoriesInGroups();
     for (size_t root = 0; root < 4; ++root)
         CheckRegistry(root);
     for (size_t root = 0; root < 4; ++root)

@@ -144,6 +144,23 @@ TEST(InfoCheck, Files)
         { "Shift-JIS trail byte at the end", WithKey("[Files]\n0=C:\\App\\\x95\x5C\n"),
           { { W, "Files", "0", 4, "Shift-JIS" } } },
         { "backslash after a Shift-JIS character", WithKey("[Files]\n0=C:\\App\\\x95\x5C\\\n"), {} },
+        { "placeholders", WithKey("[Files]\n0=<APP>\\a.exe\n1=<localappdata>\\App\\\n2=<app>\\\n"), {} },
+        { "unknown placeholder", WithKey("[Files]\n0=<ap>\\a.exe\n1=<programfiles>\\App\\\n2=<app>x.exe\n"),
+          { { E, "Files", "0", 4, "placeholders are <app>, <programs>" }, { E, "Files", "1", 5, "'<programfiles>'" },
+            { E, "Files", "2", 6, "Write '<app>\\x.exe'" } } },
+        { "the placeholder's folder as a file", WithKey("[Files]\n0=<app>\n"), { { E, "Files", "0", 4, "'<app>\\'" } } },
+        { "a user's profile", WithKey("[Files]\n0=C:\\Users\\bob\\AppData\\Roaming\\App\\a.ini\n"
+                                     "1=C:\\Documents and Settings\\bob\\Start Menu\\Programs\\App\\\n"
+                                     "2=C:\\users\\bob\\My Files\\a.txt\n"),
+          { { W, "Files", "0", 4, "Write it as '<appdata>\\App\\a.ini'" },
+            { W, "Files", "1", 5, "Write it as '<programs>\\App\\'" }, { W, "Files", "2", 6, "user 'bob'" } } },
+        { "shared and Windows folders", WithKey("[Files]\n0=C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\"
+                                               "Programs\\App\\a.lnk\n1=C:\\WINNT\\system32\\a.dll\n"
+                                               "2=C:\\Users\\Public\\Documents\\a.txt\n"),
+          { { W, "Files", "0", 4, "'<commonprograms>\\App\\a.lnk'" }, { W, "Files", "1", 5, "'<system>\\a.dll'" } } },
+        { "a directory inside a group", WithKey("[Files]\n0=<programs>\\App\\Tools\\\n1=<programs>\\App\\\n"
+                                               "2=<commonprograms>\\App\\Tools\\\n[Group]\n0=App\n"),
+          { { W, "Files", "0", 4, "inside the program group 'App' ([Group] 0, line 8)" } } },
     });
 }
 
@@ -167,6 +184,12 @@ TEST(InfoCheck, ProgramGroups)
           { { W, "Group", "CommonGroup", 4, "reads it as 0" } } },
         { "CommonGroup hex", WithKey("[Group]\nCommonGroup=0x1\n"),
           { { W, "Group", "CommonGroup", 4, "all-users" } } },
+        { "Programs folders by placeholder", WithKey("[Group]\n0=<programs>\\Vendor\n1=Vendor\\App\n"
+                                                    "2=<commonprograms>\\Vendor\\Tools\n"),
+          { { E, "Group", "0", 4, "Program groups are removed in list order" } } },
+        { "other placeholders", WithKey("[Group]\n0=<desktop>\\App\n1=<programs>\n2=<programs>\\..\\App\n"),
+          { { E, "Group", "0", 4, "no other placeholder" }, { E, "Group", "1", 5, "no other placeholder" },
+            { E, "Group", "2", 6, "'.' or '..' part" } } },
     });
 }
 
