@@ -92,7 +92,7 @@ private:
     void CheckNesting(const ListSection& list, const std::vector<Entry>& entries,
                       const std::vector<bool>& isFolder, const std::vector<std::string>& forms);
     bool CheckPlaceholder(const ListSection& list, const Entry& e, size_t* cchPlaceholder);
-    void CheckPortable(const Entry& e);
+    void CheckPortable(const std::vector<Entry>& entries);
     void CheckDirectoriesInGroups();
 
     IniText ini_;
@@ -637,26 +637,50 @@ bool Checker::CheckPlaceholder(const ListSection& list, const Entry& e, size_t* 
     return false;
 }
 
-// A full path into a folder that lies elsewhere on other machines, or for
-// other users: the placeholder that the uninstaller resolves there.
-void Checker::CheckPortable(const Entry& e)
+// Full paths into folders that lie elsewhere on other machines, or for
+// other users: the placeholder that the uninstaller resolves there. One
+// warning per such folder, at its first entry.
+void Checker::CheckPortable(const std::vector<Entry>& entries)
 {
-    PortableForm form = FindPortableForm(e.value);
-    if (form.path.empty() && form.profileUser.empty())
-        return;
-    std::string message;
-    if (!form.profileUser.empty())
-        message = "This path lies in the profile of the user " + Quoted(form.profileUser) +
-                  " on the machine where it was written. On a user's machine, and for any other user, it "
-                  "names nothing there, so the uninstaller leaves the item and the log says it failed. ";
-    else
-        message = "This path names a folder that lies elsewhere on other machines (another drive, another "
-                  "Windows folder, another language's name). ";
-    message += form.path.empty()
-        ? "Write it with the placeholder of the folder the installer used, such as <appdata> or <localappdata>, "
-          "which the uninstaller resolves for the user who runs it."
-        : "Write it as " + Quoted(form.path) + ": the uninstaller resolves the placeholder on the user's machine.";
-    Add(FindingLevel::Warning, kFiles.name, std::to_string(e.index), e.line, message);
+    std::vector<std::string> folders;    // user and placeholder, one per warning
+    std::vector<size_t> firsts, counts;
+    std::vector<PortableForm> forms;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        PortableForm form = FindPortableForm(entries[i].value);
+        if (form.path.empty() && form.profileUser.empty())
+            continue;
+        std::string folder = Lower(form.profileUser) + "|" + form.path.substr(0, form.path.find('>') + 1);
+        size_t at = std::find(folders.begin(), folders.end(), folder) - folders.begin();
+        if (at < folders.size()) {
+            ++counts[at];
+            continue;
+        }
+        folders.push_back(folder);
+        firsts.push_back(i);
+        counts.push_back(0);
+        forms.push_back(form);
+    }
+    for (size_t w = 0; w < folders.size(); ++w) {
+        const PortableForm& form = forms[w];
+        std::string message;
+        if (!form.profileUser.empty())
+            message = "This path lies in the profile of the user " + Quoted(form.profileUser) +
+                      " on the machine where it was written. On a user's machine, and for any other user, it "
+                      "names nothing there, so the uninstaller leaves the item and the log says it failed. ";
+        else
+            message = "This path names a folder that lies elsewhere on other machines (another drive, another "
+                      "Windows folder, another language's name). ";
+        message += form.path.empty()
+            ? "Write it with the placeholder of the folder the installer used, such as <appdata> or "
+              "<localappdata>, which the uninstaller resolves for the user who runs it."
+            : "Write it as " + Quoted(form.path) + ": the uninstaller resolves the placeholder on the user's "
+              "machine.";
+        if (counts[w] > 0)
+            message += " The same holds for " + std::to_string(counts[w]) + " more " +
+                       (counts[w] == 1 ? "entry" : "entries") + " in that folder.";
+        const Entry& e = entries[firsts[w]];
+        Add(FindingLevel::Warning, kFiles.name, std::to_string(e.index), e.line, message);
+    }
 }
 
 void Checker::CheckFiles()
@@ -697,10 +721,9 @@ void Checker::CheckFiles()
         } else if (drive && v.size() == 3) {
             Add(FindingLevel::Error, kFiles.name, key, e.line,
                 "This names the root folder of a drive, which can never be removed.");
-        } else {
-            CheckPortable(e);
         }
     }
+    CheckPortable(entries);
     CheckDuplicateValues(kFiles, entries);
     CheckNesting(kFiles, entries, isDirectory, forms);
     files_ = entries;

@@ -15,9 +15,11 @@
 #include "cli.h"
 #include "codepage.h"
 #include "info/ini_index.h"
+#include "info/placeholders.h"
 #include "info/protected_keys.h"
 #include "info/value_entries.h"
 #include "info_check.h"
+#include "portable_paths.h"
 #include "reg_export.h"
 
 namespace fs = std::filesystem;
@@ -30,8 +32,9 @@ const char kInitUsage[] =
 const char kInitHelp[] =
     "  init      Write the information file of a staged installation.\n"
     "              --dir <folder>    the files as they will be installed, and\n"
-    "              --as <path>       the folder they are installed to, such as\n"
-    "                                \"C:\\Program Files\\Sample App\" (pairs,\n"
+    "              --as <path>       the folder they are installed to: <app> for\n"
+    "                                the installation folder, <programs>\\Sample App\n"
+    "                                for shortcuts, or a full path (pairs,\n"
     "                                repeatable)\n"
     "              --group <name>    a Start-menu program group (repeatable)\n"
     "              --common-group    the groups are in the all-users Start menu\n"
@@ -96,6 +99,7 @@ struct Generated {
     bool keyFromExport = false;
     std::vector<std::string> refusals;   // each names what was refused and why
     std::vector<std::string> notes;      // what was left out on purpose
+    std::vector<std::string> warnings;   // what was written but may be wrong
 };
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
@@ -248,18 +252,37 @@ void AddFolder(const fs::path& folder, const std::string& installed, const Optio
     }
 }
 
-void AddInstalledTree(const std::string& dir, std::string installed, const Options& o, Generated* g)
+// An --as folder as it is compared: backslashes, no final one.
+std::string InstalledFolder(std::string installed)
 {
     std::replace(installed.begin(), installed.end(), '/', '\\');
     while (installed.size() > 1 && installed.back() == '\\')
         installed.pop_back();
+    return installed;
+}
+
+void AddInstalledTree(const std::string& dir, const std::string& installed, const Options& o, Generated* g)
+{
     bool drive = installed.size() >= 3 && ((installed[0] | 0x20) >= 'a' && (installed[0] | 0x20) <= 'z') &&
                  installed[1] == ':' && installed[2] == '\\';
     bool unc = installed.size() >= 3 && installed.compare(0, 2, "\\\\") == 0 && installed[2] != '\\';
-    if (!drive && !unc) {
-        g->refusals.push_back("--as '" + installed + "' is not a full Windows path; give the folder the files are "
-                              "installed to, such as \"C:\\Program Files\\Sample App\".");
+    int placeholder = FindFolderPlaceholder(installed.c_str(), NULL);
+    if (placeholder == PLACEHOLDER_UNKNOWN || (placeholder == PLACEHOLDER_NONE && !drive && !unc)) {
+        g->refusals.push_back("--as '" + installed + "' is neither a full Windows path nor a folder placeholder "
+                              "such as <app> (the installation folder) or <programs>\\Sample App; give the "
+                              "folder the files are installed to.");
         return;
+    }
+    PortableForm form = placeholder == PLACEHOLDER_NONE ? FindPortableForm(installed) : PortableForm();
+    if (!form.profileUser.empty() || !form.path.empty()) {
+        std::string where = form.profileUser.empty()
+            ? "lies in a folder that is elsewhere on other machines"
+            : "lies in the profile of the user '" + form.profileUser + "' of this machine: on the user's "
+              "machine, and for any other user, the entries name nothing";
+        g->warnings.push_back("--as '" + installed + "' " + where + ". " +
+                              (form.path.empty() ? std::string("Give it with a folder placeholder such as <appdata>")
+                                                 : "Give it as --as \"" + form.path + "\"") +
+                              ", which the uninstaller resolves on the user's machine.");
     }
     std::error_code ec;
     if (!fs::is_directory(fs::u8path(dir), ec)) {
@@ -267,6 +290,100 @@ void AddInstalledTree(const std::string& dir, std::string installed, const Optio
         return;
     }
     AddFolder(fs::u8path(dir), installed, o, g);
+}
+
+// The pairs of --dir and --as, innermost --as first, each tree followed by
+// the directories between its folder and the next --as that holds it, so
+// that the outer folder's turn comes after everything inside it. A
+// directory listed twice keeps its last place, a file its first.
+void AddInstalledTrees(const Options& o, Generated* g)
+{
+    std::vector<size_t> order;
+    std::vector<std::string> folders;
+    for (size_t i = 0; i < o.dirs.size(); ++i) {
+        order.push_back(i);
+        folders.push_back(InstalledFolder(o.installedAs[i]));
+    }
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::count(folders[a].begin(), folders[a].end(), '\\') >
+               std::count(folders[b].begin(), folders[b].end(), '\\');
+    });
+    for (size_t i : order) {
+        size_t before = g->refusals.size();
+        AddInstalledTree(o.dirs[i], folders[i], o, g);
+        if (g->refusals.size() != before)
+            continue;
+        std::string outer;
+        for (const std::string& f : folders)
+            if (f.size() > outer.size() && StartsWithIgnoringCase(folders[i], f + "\\"))
+                outer = f;
+        if (outer.empty())
+            continue;
+        for (std::string between = folders[i]; (between = between.substr(0, between.rfind('\\'))).size() > outer.size();) {
+            std::string entry;
+            if (ToEntry(between + "\\", "path", o, g, &entry)) {
+                g->files.push_back(entry);
+                ++g->directoryCount;
+            }
+        }
+    }
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < g->files.size(); ++i) {
+        const std::string& e = g->files[i];
+        bool directory = e.back() == '\\';
+        bool repeated = false;
+        size_t from = directory ? i + 1 : 0, to = directory ? g->files.size() : i;
+        for (size_t j = from; j < to && !repeated; ++j)
+            repeated = LowerAscii(g->files[j]) == LowerAscii(e);
+        if (!repeated)
+            kept.push_back(e);
+        else
+            --(directory ? g->directoryCount : g->fileCount);
+    }
+    g->files = kept;
+}
+
+void AddGroupName(const std::string& name, std::vector<std::string>* names)
+{
+    for (const std::string& n : *names)
+        if (LowerAscii(n) == LowerAscii(name))
+            return;
+    names->push_back(name);
+}
+
+// The subfolders of a group whose shortcuts are staged (an --as of
+// <programs>\<group>, or <commonprograms>\<group> for the all-users Start
+// menu): each one a group of its own, since the group goes only once they
+// have gone. Shortcuts staged for the other Start menu are refused.
+void AddStagedSubgroups(const std::string& group, const Options& o, Generated* g, std::vector<std::string>* names)
+{
+    for (size_t i = 0; i < o.dirs.size(); ++i) {
+        std::string installed = InstalledFolder(o.installedAs[i]);
+        PortableForm form = FindPortableForm(installed);
+        if (!form.path.empty())
+            installed = form.path;
+        for (int common = 0; common < 2; ++common) {
+            std::string folder = std::string(common ? "<commonprograms>" : "<programs>") + "\\" + group;
+            if (LowerAscii(installed) != LowerAscii(folder))
+                continue;
+            if (common != (o.commonGroup ? 1 : 0)) {
+                g->refusals.push_back("The shortcuts of the group '" + group + "' are installed to " + folder +
+                                      ", but the groups are listed for the " +
+                                      (o.commonGroup ? "all-users" : "user's") + " Start menu; " +
+                                      (common ? "add" : "leave out") + " --common-group.");
+                continue;
+            }
+            std::error_code ec;
+            for (fs::recursive_directory_iterator it(fs::u8path(o.dirs[i]), ec), end; !ec && it != end;
+                 it.increment(ec)) {
+                if (!it->is_directory(ec))
+                    continue;
+                std::string below = it->path().lexically_relative(fs::u8path(o.dirs[i])).u8string();
+                std::replace(below.begin(), below.end(), '/', '\\');
+                AddGroupName(group + "\\" + below, names);
+            }
+        }
+    }
 }
 
 void AddGroups(const Options& o, Generated* g)
@@ -286,11 +403,8 @@ void AddGroups(const Options& o, Generated* g)
                                   "folder; give names such as \"Sample App\" or \"Sample Vendor\\Sample App\".");
             continue;
         }
-        bool seen = false;
-        for (const std::string& n : names)
-            seen = seen || LowerAscii(n) == LowerAscii(name);
-        if (!seen)
-            names.push_back(name);
+        AddGroupName(name, &names);
+        AddStagedSubgroups(name, o, g, &names);
     }
     // Groups, too, go only when empty and in list order: inner ones first.
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
@@ -605,8 +719,7 @@ int RunInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!ParseInitArguments(args, &o, err))
         return TWPACK_FAILED;
     Generated g;
-    for (size_t i = 0; i < o.dirs.size(); ++i)
-        AddInstalledTree(o.dirs[i], o.installedAs[i], o, &g);
+    AddInstalledTrees(o, &g);
     AddGroups(o, &g);
     if (!AddRegistry(o, &g, err))
         return TWPACK_FAILED;
@@ -671,6 +784,8 @@ int RunInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             }
         }
     }
+    for (const std::string& w : g.warnings)
+        report << "twpack init: warning: " << Utf8ForConsole(w) << "\n";
     if (!g.notes.empty()) {
         report << "  not listed on purpose:\n";
         for (const std::string& n : g.notes)

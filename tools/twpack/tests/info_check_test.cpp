@@ -151,8 +151,10 @@ TEST(InfoCheck, Files)
         { "the placeholder's folder as a file", WithKey("[Files]\n0=<app>\n"), { { E, "Files", "0", 4, "'<app>\\'" } } },
         { "a user's profile", WithKey("[Files]\n0=C:\\Users\\bob\\AppData\\Roaming\\App\\a.ini\n"
                                      "1=C:\\Documents and Settings\\bob\\Start Menu\\Programs\\App\\\n"
-                                     "2=C:\\users\\bob\\My Files\\a.txt\n"),
-          { { W, "Files", "0", 4, "Write it as '<appdata>\\App\\a.ini'" },
+                                     "2=C:\\users\\bob\\My Files\\a.txt\n"
+                                     "3=C:\\Users\\Bob\\AppData\\Roaming\\App\\\n"),
+          { { W, "Files", "0", 4, "Write it as '<appdata>\\App\\a.ini': the uninstaller resolves the placeholder "
+                                  "on the user's machine. The same holds for 1 more entry" },
             { W, "Files", "1", 5, "Write it as '<programs>\\App\\'" }, { W, "Files", "2", 6, "user 'bob'" } } },
         { "shared and Windows folders", WithKey("[Files]\n0=C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\"
                                                "Programs\\App\\a.lnk\n1=C:\\WINNT\\system32\\a.dll\n"

@@ -166,3 +166,34 @@ TEST(TwpackInit, ListsValuesInSharedKeysAndPathElements)
     EXPECT_EQ("", ReadIniString(ini, "Registry_LOCAL_MACHINE", "0", ""));
     EXPECT_EQ("", ReadIniString(ini, "Registry_CURRENT_USER", "0", ""));
 }
+
+// Folders given by placeholder, one pair's folder inside another's, and the
+// shortcuts staged from the vendor's own Start menu: every directory in
+// between is listed, the group's subfolder is a group before it, and the
+// --as in a profile is named with the placeholder to use.
+TEST(TwpackInit, NestedPairsGroupSubfoldersAndProfilePaths)
+{
+    std::string dir = MakeTempDir("init-nested");
+    for (const char* name : { "app", "app/Data", "plugins", "links", "links/Tools" })
+        mkdir((dir + name).c_str(), 0755);
+    for (const char* name : { "app/a.exe", "app/Data/d.dat", "plugins/p.dll", "links/A.lnk", "links/Tools/H.lnk" })
+        WriteBytes(dir + name, "x");
+    RunResult r = RunTwpackProgram(dir, "init --dir app --as '<app>' --dir plugins --as '<app>\\Sub\\Plugins' "
+                                        "--dir links --as 'C:\\Users\\vendor\\AppData\\Roaming\\Microsoft\\Windows\\"
+                                        "Start Menu\\Programs\\App' --group App --key X -o info.ini");
+    ASSERT_EQ(0, r.code) << r.err << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("profile of the user 'vendor'")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("--as \"<programs>\\App\"")) << r.out;
+
+    IniText ini = ParseIniText(ReadBytes(dir + "info.ini"));
+    std::vector<std::string> files;
+    for (unsigned n = 0; !ReadIniString(ini, "Files", std::to_string(n), "").empty(); ++n)
+        files.push_back(ReadIniString(ini, "Files", std::to_string(n), ""));
+    auto at = [&](const char* entry) { return std::find(files.begin(), files.end(), entry) - files.begin(); };
+    EXPECT_LT(at("<app>\\Sub\\Plugins\\"), at("<app>\\Sub\\"));
+    EXPECT_LT(at("<app>\\Sub\\"), at("<app>\\"));
+    EXPECT_EQ("<app>\\", files.back());
+    EXPECT_EQ("App\\Tools", ReadIniString(ini, "Group", "0", ""));
+    EXPECT_EQ("App", ReadIniString(ini, "Group", "1", ""));
+    EXPECT_EQ("", ReadIniString(ini, "Group", "2", ""));
+}
