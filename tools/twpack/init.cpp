@@ -19,6 +19,7 @@
 #include "info/protected_keys.h"
 #include "info/value_entries.h"
 #include "info_check.h"
+#include "key_ownership.h"
 #include "portable_paths.h"
 #include "reg_export.h"
 
@@ -27,7 +28,8 @@ namespace fs = std::filesystem;
 const char kInitUsage[] =
     "       twpack init --dir <folder> --as <installed path> [--dir ... --as ...]\n"
     "                   [--group <name>]... [--common-group] [--reg <file.reg>]...\n"
-    "                   [--key <UninstallKey>] [--codepage 1252|932] [-o <info.ini>]\n";
+    "                   [--own-key <root\\key>]... [--key <UninstallKey>]\n"
+    "                   [--codepage 1252|932] [-o <info.ini>]\n";
 
 const char kInitHelp[] =
     "  init      Write the information file of a staged installation.\n"
@@ -40,9 +42,14 @@ const char kInitHelp[] =
     "              --common-group    the groups are in the all-users Start menu\n"
     "              --reg <file.reg>  a registry export of the keys the installer\n"
     "                                creates (repeatable); each tree is listed by\n"
-    "                                its topmost key that is not shared, values\n"
-    "                                in shared keys one by one, and PATH by its\n"
-    "                                elements inside the installed folders\n"
+    "                                its topmost key that is the program's own,\n"
+    "                                values in shared keys one by one, and PATH by\n"
+    "                                its elements inside the installed folders\n"
+    "              --own-key <key>   a key that is the program's own, such as\n"
+    "                                HKEY_CURRENT_USER\\Software\\Vendor\\App\n"
+    "                                (repeatable): with it, only the trees below\n"
+    "                                these keys, and outside Software the trees\n"
+    "                                that Windows does not claim, are listed\n"
     "              --key <name>      the installed-programs entry (UninstallKey);\n"
     "                                taken from the export when it holds exactly one\n"
     "              --codepage <cp>   1252 (Western) or 932 (Japanese): the code page\n"
@@ -66,7 +73,7 @@ const char* const kValueSections[] = { TW_SECTION_VALUES_CURRENT_USER, TW_SECTIO
                                        TW_SECTION_VALUES_LOCAL_MACHINE, TW_SECTION_VALUES_USERS };
 
 struct Options {
-    std::vector<std::string> dirs, installedAs, groups, regFiles;   // UTF-8
+    std::vector<std::string> dirs, installedAs, groups, regFiles, ownKeys;   // UTF-8
     std::string key;
     bool haveKey = false;
     bool commonGroup = false;
@@ -504,73 +511,226 @@ bool AddSharedKeyValues(int root, const std::string& path, const RegExportKey& k
     return listed;
 }
 
+// One key of the exports as init judges it.
+struct ExportedKey {
+    int root;
+    std::string path;        // UTF-8, below the root
+    std::string where;       // "file:line: "
+    const RegExportKey* key;
+};
+
+// A user of the staging machine (S-1-5-21-...), whom no user's machine has.
+bool IsUserSid(const std::string& name)
+{
+    return StartsWithIgnoringCase(name, "S-1-5-21-") && name.find('\\') == std::string::npos;
+}
+
+// Keys below HKEY_USERS\<SID> of a user of the staging machine: that user is
+// the one who installs, so on the user's machine the keys are below
+// HKEY_CURRENT_USER (and <SID>_Classes is its Software\Classes). A service
+// account's SID is refused. False when the key is refused.
+bool ReadUsersKey(ExportedKey* k, std::vector<std::string>* sids, Generated* g)
+{
+    size_t cut = k->path.find('\\');
+    std::string user = k->path.substr(0, cut), rest = cut == std::string::npos ? "" : k->path.substr(cut + 1);
+    bool classes = user.size() > 8 && LowerAscii(user.substr(user.size() - 8)) == "_classes";
+    std::string sid = classes ? user.substr(0, user.size() - 8) : user;
+    if (!StartsWithIgnoringCase(sid, "S-1-"))
+        return true;
+    if (!IsUserSid(sid)) {
+        g->refusals.push_back(k->where + "the key HKEY_USERS\\" + k->path + " lies in the registry of an account of "
+                              "this machine (" + sid + "), not of the user who installs; leave it out of the export.");
+        return false;
+    }
+    bool known = false;
+    for (const std::string& s : *sids)
+        known = known || LowerAscii(s) == LowerAscii(sid);
+    if (!known)
+        sids->push_back(sid);
+    AddNote(g, "HKEY_USERS\\" + user + " (the user who made the export, whom the user's machine does not have: "
+               "its keys are listed below HKEY_CURRENT_USER, the user who uninstalls)");
+    k->root = KEY_ROOT_CURRENT_USER;
+    k->path = classes ? "Software\\Classes" + (rest.empty() ? "" : "\\" + rest) : rest;
+    return true;
+}
+
+// The --own-key options: a root's name and a key path below it that the
+// uninstaller may delete. False (with the reason) for anything else.
+bool ReadOwnKeys(const Options& o, std::vector<std::pair<int, std::string>>* own, std::string* problem)
+{
+    for (const std::string& named : o.ownKeys) {
+        std::string path = named.substr(named.find('\\') == std::string::npos ? named.size() : named.find('\\') + 1);
+        int root = RootIndex(named.substr(0, named.find('\\')));
+        while (!path.empty() && path.back() == '\\')
+            path.pop_back();
+        if (root < 0 || ClassifyKeyPath((KeyRoot)root, path.c_str(), nullptr) != KEY_PATH_DELETABLE) {
+            *problem = "--own-key '" + named + "' names no key that the uninstaller may delete: give a root and "
+                       "the program's own key below it, such as HKEY_CURRENT_USER\\Software\\Sample Vendor\\Sample App.";
+            return false;
+        }
+        own->emplace_back(root, path);
+    }
+    return true;
+}
+
 // Reduces the keys of the exports to the topmost trees that are the
-// program's own; finds the installed-programs entry on the way.
+// program's own; finds the installed-programs entry on the way. A tree is
+// the program's when it lies below an --own-key, or when the exports create
+// it whole and neither the uninstaller's guard nor the table of Windows'
+// and well-known keys claims it; without --own-key, exports that hold the
+// keys of several makers (or all of a key that holds many programs' keys)
+// are refused. Everything left out is named in the report.
 bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
 {
-    std::vector<KeyTree> candidates[4];
-    std::vector<std::string> entries;   // installed-programs entries in the exports
-    for (const std::string& file : o.regFiles) {
-        std::string bytes, problem;
-        std::vector<RegExportKey> keys;
+    std::vector<std::pair<int, std::string>> own;
+    std::string problem;
+    if (!ReadOwnKeys(o, &own, &problem)) {
+        err << "twpack init: " << Utf8ForConsole(problem) << "\n";
+        return false;
+    }
+    std::vector<std::vector<RegExportKey>> files(o.regFiles.size());
+    std::vector<ExportedKey> exported;
+    std::vector<ExportedKey> containers;   // keys exported with everything below them
+    std::vector<std::string> sids;
+    for (size_t f = 0; f < o.regFiles.size(); ++f) {
+        const std::string& file = o.regFiles[f];
+        std::string bytes;
         if (!ReadWholeFile(file, &bytes, &problem)) {
             err << "twpack init: cannot read the registry export '" << file << "': " << problem << ".\n";
             return false;
         }
-        if (!ReadRegExport(bytes, o.codePage, &keys, &problem)) {
+        if (!ReadRegExport(bytes, o.codePage, &files[f], &problem)) {
             err << "twpack init: '" << file << "' is no registry export that twpack can read: " << problem << ".\n";
             return false;
         }
-        for (const RegExportKey& k : keys) {
-            int root = RootIndex(k.root);
-            std::string where = file + ":" + std::to_string(k.line) + ": ";
-            if (root < 0) {
-                g->refusals.push_back(where + "the key " + k.root + "\\" + k.path + " lies below a root the "
+        for (const RegExportKey& k : files[f]) {
+            ExportedKey e{ RootIndex(k.root), k.path, file + ":" + std::to_string(k.line) + ": ", &k };
+            if (e.root < 0) {
+                g->refusals.push_back(e.where + "the key " + k.root + "\\" + k.path + " lies below a root the "
                                       "uninstaller does not remove keys from (only HKEY_CURRENT_USER, "
                                       "HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE and HKEY_USERS).");
                 continue;
             }
-            std::string path = k.path;
-            while (!path.empty() && path.back() == '\\')
-                path.pop_back();
+            while (!e.path.empty() && e.path.back() == '\\')
+                e.path.pop_back();
             // A 32-bit installer's keys as a 64-bit system exports them: the
             // uninstaller, a 32-bit program, finds them without Wow6432Node.
-            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(path, kWow6432Path))
-                path = "SOFTWARE\\" + path.substr(sizeof kWow6432Path - 1);
-            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(path, kUninstallPath)) {
-                std::string entry = path.substr(sizeof kUninstallPath - 1);
-                entry = entry.substr(0, entry.find('\\'));
-                bool known = false;
-                for (const std::string& e : entries)
-                    known = known || LowerAscii(e) == LowerAscii(entry);
-                if (!known)
-                    entries.push_back(entry);
-            }
-            std::string text;
-            if (!ToEntry(path, "registry key", o, g, &text))
+            if (e.root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(e.path, kWow6432Path))
+                e.path = "SOFTWARE\\" + e.path.substr(sizeof kWow6432Path - 1);
+            if (e.root == KEY_ROOT_USERS && !ReadUsersKey(&e, &sids, g))
                 continue;
-            KeyPathVerdict verdict =
-                ClassifyKeyPath((KeyRoot)root, text.c_str(), o.codePage == 932 ? IsShiftJisLeadByte : nullptr);
-            // An Environment key holds every program's environment: what the
-            // program sets there goes value by value, never as a tree.
-            bool shared = verdict == KEY_PATH_SHARED || verdict == KEY_PATH_WHOLE_HIVE ||
-                          (verdict == KEY_PATH_DELETABLE && IsEnvironmentKey(path));
-            if (verdict == KEY_PATH_MALFORMED) {
-                g->refusals.push_back(where + "the key path '" + path + "' has an empty, '.' or '..' part; the "
-                                      "uninstaller refuses to delete such a path.");
-            } else if (shared && !path.empty() && AddSharedKeyValues(root, path, k, o, g)) {
-                continue;
-            } else if (verdict != KEY_PATH_DELETABLE || shared) {
-                AddNote(g, std::string(kRootNames[root]) + (path.empty() ? "" : "\\" + path) +
-                               (verdict == KEY_PATH_WHOLE_HIVE ? " (a user's whole registry)" : " (shared)"));
-            } else {
-                bool seen = false;
-                for (const KeyTree& t : candidates[root])
-                    seen = seen || LowerAscii(t.utf8) == LowerAscii(path);
-                if (!seen)
-                    candidates[root].push_back(KeyTree{ path, text });
+            (IsContainerKey(e.root, e.path) ? containers : exported).push_back(e);
+        }
+    }
+    if (sids.size() > 1)
+        g->refusals.push_back("The exports hold the keys of " + std::to_string(sids.size()) + " users below "
+                              "HKEY_USERS; export those of the user who installs, from HKEY_CURRENT_USER.");
+
+    // Whether a key was exported with all of a key that holds many makers'
+    // or programs' keys; *container then names that key.
+    auto exportedWhole = [&](const ExportedKey& e, std::string* container) {
+        for (const ExportedKey& c : containers) {
+            if (c.root == e.root && IsAtOrBelow(e.path, c.path)) {
+                *container = std::string(kRootNames[c.root]) + (c.path.empty() ? "" : "\\" + c.path);
+                return true;
             }
         }
+        return false;
+    };
+    auto isOwn = [&](const ExportedKey& e) {
+        for (const auto& k : own)
+            if (k.first == e.root && IsAtOrBelow(e.path, k.second))
+                return true;
+        return false;
+    };
+    std::vector<std::string> ownMakers;
+    for (const auto& k : own)
+        ownMakers.push_back(LowerAscii(MakerOf(k.first, k.second)));
+
+    std::vector<KeyTree> candidates[4];
+    std::vector<std::string> entries;    // installed-programs entries in the exports
+    std::vector<std::string> makers;     // the makers of the trees listed without --own-key
+    std::vector<std::string> wholes;     // a key exported whole that gives a tree of no maker
+    for (const ExportedKey& e : exported) {
+        const std::string& path = e.path;
+        int root = e.root;
+        std::string full = std::string(kRootNames[root]) + "\\" + path, container;
+        bool whole = exportedWhole(e, &container);
+        if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(path, kUninstallPath)) {
+            std::string entry = path.substr(sizeof kUninstallPath - 1);
+            entry = entry.substr(0, entry.find('\\'));
+            bool known = false;
+            for (const std::string& n : entries)
+                known = known || LowerAscii(n) == LowerAscii(entry);
+            // Every program's entry is in an export of all of SOFTWARE: only
+            // the one --key names counts there.
+            if (!known && !(whole && o.haveKey && LowerAscii(entry) != LowerAscii(o.key)))
+                entries.push_back(entry);
+            continue;
+        }
+        std::string text;
+        if (!ToEntry(path, "registry key", o, g, &text))
+            continue;
+        KeyPathVerdict verdict =
+            ClassifyKeyPath((KeyRoot)root, text.c_str(), o.codePage == 932 ? IsShiftJisLeadByte : nullptr);
+        // An Environment key holds every program's environment: what the
+        // program sets there goes value by value, never as a tree.
+        bool shared = verdict == KEY_PATH_SHARED || verdict == KEY_PATH_WHOLE_HIVE ||
+                      (verdict == KEY_PATH_DELETABLE && IsEnvironmentKey(path));
+        bool mine = isOwn(e);
+        std::string claim = mine ? std::string() : ClaimedKey(root, path);
+        std::string maker = MakerOf(root, path);
+        if (verdict == KEY_PATH_MALFORMED) {
+            g->refusals.push_back(e.where + "the key path '" + path + "' has an empty, '.' or '..' part; the "
+                                  "uninstaller refuses to delete such a path.");
+        } else if (shared && whole) {
+            // Every program's values are in an export of all of the key.
+            AddNote(g, full + " (shared; its values are every program's in the export of all of " + container + ")");
+        } else if (shared && !path.empty() && AddSharedKeyValues(root, path, *e.key, o, g)) {
+            continue;
+        } else if (verdict != KEY_PATH_DELETABLE || shared) {
+            AddNote(g, full + (verdict == KEY_PATH_WHOLE_HIVE ? " (a user's whole registry)" : " (shared)"));
+        } else if (!claim.empty()) {
+            AddNote(g, full + " (" + claim + ")");
+        } else if (!mine && !own.empty() &&
+                   (whole || (!maker.empty() &&
+                              std::find(ownMakers.begin(), ownMakers.end(), LowerAscii(maker)) == ownMakers.end()))) {
+            AddNote(g, full + " (not below an --own-key" + (whole ? ", in the export of all of " + container : "") + ")");
+        } else {
+            bool seen = false;
+            for (const KeyTree& t : candidates[root])
+                seen = seen || LowerAscii(t.utf8) == LowerAscii(path);
+            if (seen)
+                continue;
+            candidates[root].push_back(KeyTree{ path, text });
+            if (!mine && !maker.empty() &&
+                std::find(makers.begin(), makers.end(), maker) == makers.end())
+                makers.push_back(maker);
+            // Only a maker's key tells whose it is among every program's.
+            if (!mine && whole && maker.empty() && wholes.empty())
+                wholes.push_back(container + ", every program's keys below it (such as " + full + ")");
+        }
+    }
+    for (const ExportedKey& c : containers)
+        AddNote(g, std::string(kRootNames[c.root]) + (c.path.empty() ? "" : "\\" + c.path) +
+                       " (holds the keys of many programs)");
+
+    // Without --own-key, init cannot tell which of several makers' keys, or
+    // which of the many keys below a key exported whole, are the program's.
+    bool several = false;
+    for (size_t i = 0; i < makers.size() && !several; ++i)
+        for (size_t j = i + 1; j < makers.size() && !several; ++j)
+            several = LowerAscii(makers[i]) != LowerAscii(makers[j]);
+    if (own.empty() && (several || !wholes.empty())) {
+        std::string names;
+        for (const std::string& m : makers)
+            names += (names.empty() ? "" : ", ") + m;
+        g->refusals.push_back(
+            (several ? "The exports hold the keys of several makers below Software (" + names + ")"
+                     : "The exports hold all of " + wholes[0]) +
+            ": twpack init cannot tell which are this program's. Name each of the program's own keys with "
+            "--own-key (repeatable), such as --own-key \"HKEY_CURRENT_USER\\Software\\Sample Vendor\\Sample App\"; "
+            "keys outside them are left out.");
     }
 
     if (o.haveKey) {
@@ -590,14 +750,12 @@ bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
               "belongs to this program with --key <UninstallKey>.");
         return true;
     }
+    // The uninstaller removes its own entry by itself, at the very end.
+    if (!entries.empty())
+        AddNote(g, "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallPath) + g->key +
+                       " (removed by the uninstaller itself at the end)");
     for (int root = 0; root < 4; ++root) {
         for (const KeyTree& t : candidates[root]) {
-            // The uninstaller removes its own entry by itself, at the very end.
-            if (root == KEY_ROOT_LOCAL_MACHINE && StartsWithIgnoringCase(t.utf8, kUninstallPath)) {
-                AddNote(g, "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallPath) + g->key +
-                               " (removed by the uninstaller itself at the end)");
-                continue;
-            }
             bool inside = false;
             for (const KeyTree& outer : candidates[root])
                 inside = inside || StartsWithIgnoringCase(t.utf8, outer.utf8 + "\\");
@@ -613,7 +771,7 @@ bool ParseInitArguments(const std::vector<std::string>& args, Options* o, std::o
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool takesValue = a == "--dir" || a == "--as" || a == "--group" || a == "--reg" || a == "--key" ||
-                          a == "--codepage" || a == "-o" || a == "--output";
+                          a == "--own-key" || a == "--codepage" || a == "-o" || a == "--output";
         if (takesValue && i + 1 >= args.size()) {
             err << "twpack init: '" << a << "' needs a value after it.\n";
             return false;
@@ -636,6 +794,8 @@ bool ParseInitArguments(const std::vector<std::string>& args, Options* o, std::o
             o->groups.push_back(ArgumentToUtf8(value));
         else if (a == "--reg")
             o->regFiles.push_back(value);
+        else if (a == "--own-key")
+            o->ownKeys.push_back(ArgumentToUtf8(value));
         else if (a == "--key") {
             o->key = ArgumentToUtf8(value);
             o->haveKey = true;

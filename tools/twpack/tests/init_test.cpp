@@ -197,3 +197,71 @@ TEST(TwpackInit, NestedPairsGroupSubfoldersAndProfilePaths)
     EXPECT_EQ("App", ReadIniString(ini, "Group", "1", ""));
     EXPECT_EQ("", ReadIniString(ini, "Group", "2", ""));
 }
+
+// Exports of all of a root or of Software, as a vendor might make them on a
+// used machine: without --own-key they are refused, naming the option; with
+// it only the program's own trees are listed, and every other key is named
+// in the report.
+TEST(TwpackInit, BroadExportsListOnlyTheProgramsOwnKeys)
+{
+    struct Row {
+        const char* name;
+        std::string reg, ownKeys;
+        const char* section;           // the one registry section expected
+        const char* tree;
+        std::vector<const char*> named;   // left out, and said so
+    } rows[] = {
+        { "all of HKEY_CURRENT_USER",
+          "[HKEY_CURRENT_USER]\r\n[HKEY_CURRENT_USER\\Software]\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts]\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Microsoft\\Notepad]\r\n\"lfFaceName\"=\"x\"\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Other Vendor\\Tool]\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App]\r\n"
+          "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Other\"=\"o.exe\"\r\n",
+          "--own-key 'HKEY_CURRENT_USER\\Software\\Vendor'", "Registry_CURRENT_USER", "Software\\Vendor\\App",
+          { "Software\\Wine\\Fonts", "Software\\Microsoft\\Notepad", "Software\\Other Vendor\\Tool",
+            "Control Panel\\Desktop", "CurrentVersion\\Run (shared" } },
+        { "all of HKEY_LOCAL_MACHINE\\SOFTWARE",
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.txt]\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Other.Doc]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\Root]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App]\r\n",
+          "--own-key 'HKLM\\SOFTWARE\\Vendor\\App'", "Registry_LOCAL_MACHINE", "SOFTWARE\\Vendor\\App",
+          { "Microsoft\\Cryptography", "CurrentVersion\\Setup", "Classes\\.txt", "Classes\\Other.Doc",
+            "Enum\\Root" } },
+        { "all of HKEY_CLASSES_ROOT",
+          "[HKEY_CLASSES_ROOT]\r\n[HKEY_CLASSES_ROOT\\.txt]\r\n@=\"txtfile\"\r\n[HKEY_CLASSES_ROOT\\Other.Doc]\r\n"
+          "[HKEY_CLASSES_ROOT\\CLSID\\{11111111-2222-3333-4444-555555555555}]\r\n[HKEY_CLASSES_ROOT\\Vendor.Doc]\r\n",
+          "--own-key 'HKEY_CLASSES_ROOT\\Vendor.Doc'", "Registry_CLASSES_ROOT", "Vendor.Doc",
+          { "HKEY_CLASSES_ROOT\\.txt", "HKEY_CLASSES_ROOT\\Other.Doc", "CLSID\\{1111" } },
+        { "a user of the staging machine",
+          "[HKEY_USERS\\S-1-5-21-1-2-3-1000\\Software\\Vendor\\App]\r\n"
+          "[HKEY_USERS\\S-1-5-21-1-2-3-1000_Classes\\Vendor.Doc]\r\n",
+          "", "Registry_CURRENT_USER", "Software\\Vendor\\App", { "S-1-5-21-1-2-3-1000" } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string dir = MakeTempDir("init-broad");
+        WriteBytes(dir + "x.reg", "REGEDIT4\r\n\r\n" + row.reg);
+        std::string words = "init --reg x.reg --key VendorApp -o info.ini";
+        if (!row.ownKeys.empty()) {
+            RunResult refused = RunTwpackProgram(dir, words);
+            EXPECT_EQ(1, refused.code) << refused.out;
+            EXPECT_NE(std::string::npos, refused.err.find("--own-key")) << refused.err;
+            EXPECT_FALSE(Exists(dir + "info.ini"));
+        }
+        RunResult r = RunTwpackProgram(dir, words + " " + row.ownKeys);
+        ASSERT_EQ(0, r.code) << r.err << r.out;
+        IniText ini = ParseIniText(ReadBytes(dir + "info.ini"));
+        EXPECT_EQ(row.tree, ReadIniString(ini, row.section, "0", ""));
+        size_t sections = 0;
+        for (const char* s : { "Registry_CURRENT_USER", "Registry_CLASSES_ROOT", "Registry_LOCAL_MACHINE",
+                               "Registry_USERS", "RegistryValues_CURRENT_USER", "RegistryValues_LOCAL_MACHINE" })
+            sections += FindIniSection(ini, s) != nullptr;
+        // The user's classes go below HKEY_CURRENT_USER with the user's keys.
+        EXPECT_EQ(1u, sections) << ReadBytes(dir + "info.ini");
+        for (const char* named : row.named)
+            EXPECT_NE(std::string::npos, r.out.find(named)) << named << " in:\n" << r.out;
+    }
+}
