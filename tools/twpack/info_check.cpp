@@ -825,15 +825,23 @@ void Checker::CheckGroups()
     groups_ = entries;
 }
 
-// A directory listed inside a listed group goes at the groups phase, just
-// before its group; what is left in it keeps the group too.
+// A directory listed inside a listed group, and not listed as a group of
+// its own, goes at the groups phase, just before its group; what is left in
+// it keeps the group too.
 void Checker::CheckDirectoriesInGroups()
 {
     unsigned commonGroup = ReadIniInt(ini_, "Group", "CommonGroup", 0);
     for (const Entry& d : files_) {
         if (d.value.back() != '\\' || d.value[0] != '<')
             continue;
+        // A directory that is a listed group itself goes as that group.
+        bool isGroup = false;
+        for (const Entry& g : groups_)
+            isGroup = isGroup || EqualsIgnoringCase(WithoutTrailingBackslashes(GroupForm(g.value, commonGroup)),
+                                                    WithoutTrailingBackslashes(d.value));
         for (const Entry& g : groups_) {
+            if (isGroup)
+                break;
             std::string group = WithoutTrailingBackslashes(GroupForm(g.value, commonGroup)) + "\\";
             if (d.value.size() <= group.size() || !StartsWithIgnoringCase(d.value, group))
                 continue;

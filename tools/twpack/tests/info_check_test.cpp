@@ -160,9 +160,10 @@ TEST(InfoCheck, Files)
                                                "Programs\\App\\a.lnk\n1=C:\\WINNT\\system32\\a.dll\n"
                                                "2=C:\\Users\\Public\\Documents\\a.txt\n"),
           { { W, "Files", "0", 4, "'<commonprograms>\\App\\a.lnk'" }, { W, "Files", "1", 5, "'<system>\\a.dll'" } } },
-        { "a directory inside a group", WithKey("[Files]\n0=<programs>\\App\\Tools\\\n1=<programs>\\App\\\n"
-                                               "2=<commonprograms>\\App\\Tools\\\n[Group]\n0=App\n"),
-          { { W, "Files", "0", 4, "inside the program group 'App' ([Group] 0, line 8)" } } },
+        { "a directory inside a group", WithKey("[Files]\n0=<programs>\\App\\Tools\\\n1=<programs>\\App\\Help\\\n"
+                                               "2=<commonprograms>\\App\\Tools\\\n3=<programs>\\App\\\n"
+                                               "[Group]\n0=App\\Help\n1=App\n"),
+          { { W, "Files", "0", 4, "inside the program group 'App' ([Group] 1, line 10)" } } },
     });
 }
 
