@@ -683,8 +683,9 @@ bool AddRegistry(const Options& o, Generated* g, std::ostream& err)
         if (verdict == KEY_PATH_MALFORMED) {
             g->refusals.push_back(e.where + "the key path '" + path + "' has an empty, '.' or '..' part; the "
                                   "uninstaller refuses to delete such a path.");
-        } else if (shared && whole) {
-            // Every program's values are in an export of all of the key.
+        } else if (shared && whole && !own.empty()) {
+            // Every program's values are in an export of all of the key; with
+            // --own-key, only the keys named are the program's.
             AddNote(g, full + " (shared; its values are every program's in the export of all of " + container + ")");
         } else if (shared && !path.empty() && AddSharedKeyValues(root, path, *e.key, o, g)) {
             continue;
