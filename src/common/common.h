@@ -50,6 +50,10 @@ int EndsWithBackslash(const char* path);
 // byte 0x5C is no backslash); the whole path when it has none.
 const char* FindFileName(const char* path);
 
+// True when the two paths name the same file or folder: equal without
+// regard to case, or in their short forms (both must exist for that).
+int NameSameObject(const char* a, const char* b);
+
 // Loads a DLL of the system folder by its full path, so that a DLL of the
 // same name in the executable's folder (the worker runs from the temporary
 // directory, which other programs can write to) is never taken for it.

@@ -81,19 +81,6 @@ static int TakePlaceholderFolder(int id, char* folder)
     return cch > 0 && cch < MAX_PATH;
 }
 
-int NameSameObject(const char* a, const char* b)
-{
-    if (lstrcmpiA(a, b) == 0)
-        return 1;
-    // The two may name the same file in long and short forms.
-    char shortA[MAX_PATH];
-    char shortB[MAX_PATH];
-    DWORD cchA = GetShortPathNameA(a, shortA, COUNTOF(shortA));
-    DWORD cchB = GetShortPathNameA(b, shortB, COUNTOF(shortB));
-    return cchA > 0 && cchA < COUNTOF(shortA) && cchB > 0 && cchB < COUNTOF(shortB) &&
-           lstrcmpiA(shortA, shortB) == 0;
-}
-
 // True when the command line starts the program at path: its quoted first
 // part, or, unquoted, its text up to a blank or the end (tried at each
 // blank, as CreateProcessA tries a path with blanks in it).

@@ -92,10 +92,6 @@ enum PathExpansion {
 // the path is not to be used.
 PathExpansion ExpandListedPath(const PlaceholderFolders* folders, const char* value, char* path, size_t cchPath);
 
-// True when the two paths name the same file or folder: equal without
-// regard to case, or in their short forms (both must exist for that).
-int NameSameObject(const char* a, const char* b);
-
 // True when path names something strictly inside folder (both without a
 // trailing backslash), compared without regard to case.
 int IsBelowFolder(const char* path, const char* folder);
