@@ -371,24 +371,65 @@ const RegistryList kRegistryLists[] = {
     { TW_SECTION_REG_USERS, HKEY_USERS, "HKEY_USERS" },
 };
 
-// A deleted tree, for the keys listed later inside it.
-struct DeletedTree {
-    HKEY root;
-    std::wstring folded;   // upper case, without final backslashes
-    std::string listed;
+// A key as the registry holds it, whichever spelling a list gives it.
+struct RealKey {
+    HKEY root;            // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS
+    std::wstring folded;  // its path, upper case, without final backslashes
 };
 
-bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, HKEY root, const std::string& path,
-                     std::string* by)
+// A deleted tree, for the keys listed later inside it.
+struct DeletedTree {
+    RealKey key;
+    std::string listed;   // as its entry named it, with its root
+};
+
+bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, const RealKey& key, std::string* by)
 {
-    std::wstring folded = FoldedName(path, 0);
     for (const DeletedTree& d : deleted) {
-        if (d.root == root && (folded == d.folded || folded.compare(0, d.folded.size() + 1, d.folded + L"\\") == 0)) {
+        const std::wstring& tree = d.key.folded;
+        if (d.key.root == key.root &&
+            (key.folded == tree || key.folded.compare(0, tree.size() + 1, tree + L"\\") == 0)) {
             *by = d.listed;
             return true;
         }
     }
     return false;
+}
+
+// The key that root\path names as the run finds it after the deletions so
+// far. HKEY_CLASSES_ROOT shows the user's classes where they hold the key,
+// otherwise the machine's; the other spellings of the classes that the
+// registry guard knows name the same keys (a user's <SID>_Classes hive is
+// that user's Software\Classes).
+RealKey FindRealKey(HKEY root, const std::string& path, const std::vector<DeletedTree>& deleted)
+{
+    if (root == HKEY_CLASSES_ROOT) {
+        std::string user = "Software\\Classes\\" + path;
+        RealKey key = { HKEY_CURRENT_USER, FoldedName(user, 0) };
+        std::string by;
+        KeyGuard hKey;
+        if (!IsInDeletedTree(deleted, key, &by) &&
+            RegOpenKeyExA(HKEY_CURRENT_USER, user.c_str(), 0, KEY_QUERY_VALUE, hKey.Out()) == ERROR_SUCCESS)
+            return key;
+        return RealKey{ HKEY_LOCAL_MACHINE, FoldedName("SOFTWARE\\Classes\\" + path, 0) };
+    }
+    // Below HKEY_USERS the alias that takes only the first part is the
+    // <SID>_Classes hive.
+    KeyPathAlias alias;
+    size_t firstPart = path.find('\\');
+    const size_t cchHive = sizeof("_Classes") - 1;
+    if (root == HKEY_USERS && firstPart != std::string::npos && firstPart > cchHive &&
+        FindKeyPathAlias(KEY_ROOT_USERS, path.c_str(), IsLeadByteOfAnsiCodePage, &alias) &&
+        alias.rest == path.c_str() + firstPart + 1)
+        return RealKey{ root, FoldedName(path.substr(0, firstPart - cchHive) + "\\Software\\Classes\\" +
+                                         alias.rest, 0) };
+    return RealKey{ root, FoldedName(path, 0) };
+}
+
+bool IsInDeletedTree(const std::vector<DeletedTree>& deleted, HKEY root, const std::string& path,
+                     std::string* by)
+{
+    return IsInDeletedTree(deleted, FindRealKey(root, path, deleted), by);
 }
 
 // Counts the keys and values of the tree root\path that the run has not
@@ -447,7 +488,7 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
         item->why = std::string(RefusalReason(root, keyPath)) + ": never deleted; the log says it failed";
     } else if (IsInDeletedTree(*deleted, root, keyPath, &by)) {
         item->state = "missing";
-        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; the log says it failed";
+        item->why = "deleted earlier in the run with " + by + "; the log says it failed";
     } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
         item->state = "missing";
         item->why = "not there; the log says it failed";
@@ -461,7 +502,7 @@ void PlanKeyTree(HKEY root, const std::string& rootName, const std::string& path
             item->why = "cannot be opened for deletion by this user; the log says it failed";
         } else {
             item->state = "delete";
-            deleted->push_back(DeletedTree{ root, FoldedName(keyPath, 0), keyPath });
+            deleted->push_back(DeletedTree{ FindRealKey(root, keyPath, *deleted), rootName + "\\" + keyPath });
         }
     }
 }
@@ -493,9 +534,9 @@ struct ValueChanges {
     std::set<std::wstring> deleted;
     std::map<std::wstring, std::string> changed;   // the text a list value holds now
 
-    static std::wstring Id(HKEY root, const std::string& keyPath, const std::string& name)
+    static std::wstring Id(const RealKey& key, const std::string& name)
     {
-        return std::to_wstring((size_t)(ULONG_PTR)root) + L"|" + FoldedName(keyPath, 0) + L"|" + FoldedName(name, 0);
+        return std::to_wstring((size_t)(ULONG_PTR)key.root) + L"|" + key.folded + L"|" + FoldedName(name, 0);
     }
 };
 
@@ -509,19 +550,19 @@ unsigned CountParts(const std::string& keyPath)
 }
 
 // What one value or list-element entry would do.
-void PlanValue(HKEY root, const std::string& rootName, const std::string& keyPath, const std::vector<DeletedTree>& deleted,
+void PlanValue(HKEY root, const std::string& keyPath, const std::vector<DeletedTree>& deleted,
                ValueChanges* changes, Item* item)
 {
     std::string by;
     KeyGuard key;
-    std::wstring id = ValueChanges::Id(root, keyPath, item->valueName);
+    std::wstring id = ValueChanges::Id(FindRealKey(root, keyPath, deleted), item->valueName);
     DWORD type = 0;
     if (!IsValueKeyPath(root, keyPath.c_str())) {
         item->state = "refused";
         item->why = "an empty or malformed key path: left alone; the log says it failed";
     } else if (IsInDeletedTree(deleted, root, keyPath, &by)) {
         item->state = "missing";
-        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; the log says it failed";
+        item->why = "deleted earlier in the run with " + by + "; the log says it failed";
     } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
         item->state = "missing";
         item->why = "the key is not there; the log says it failed";
@@ -584,7 +625,7 @@ std::vector<std::string> HeldByKey(HKEY root, HKEY hKey, const std::string& keyP
         DWORD cchName = COUNTOF(name);
         if (RegEnumValueA(hKey, i, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        if (!changes.deleted.count(ValueChanges::Id(root, keyPath, name)))
+        if (!changes.deleted.count(ValueChanges::Id(FindRealKey(root, keyPath, deleted), name)))
             held.push_back("\"" + std::string(name) + "\"");
     }
     return held;
@@ -600,7 +641,7 @@ void PlanEmptyKey(HKEY root, const std::string& rootName, const std::string& key
         item->why = std::string(RefusalReason(root, keyPath)) + ": never removed; the log says it failed";
     } else if (IsInDeletedTree(*deleted, root, keyPath, &by)) {
         item->state = "missing";
-        item->why = "deleted earlier in the run with " + rootName + "\\" + by + "; no log line";
+        item->why = "deleted earlier in the run with " + by + "; no log line";
     } else if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
         item->state = "missing";
         item->why = "not there; no log line";
@@ -615,7 +656,7 @@ void PlanEmptyKey(HKEY root, const std::string& rootName, const std::string& key
             item->why = "cannot be removed by this user; the log says it failed";
         } else {
             item->state = "remove";
-            deleted->push_back(DeletedTree{ root, FoldedName(keyPath, 0), keyPath });
+            deleted->push_back(DeletedTree{ FindRealKey(root, keyPath, *deleted), rootName + "\\" + keyPath });
         }
     }
 }
@@ -661,7 +702,7 @@ void PlanValues(const InfoFile* info, std::vector<DeletedTree>* deleted, Plan* p
             item.valueName = listed.value.substr(parsed.nameAt, parsed.cchName);
             item.directory = listed.value.substr(parsed.directoryAt, parsed.cchDirectory);
             item.listElement = kind == VALUE_ENTRY_LIST_ELEMENT;
-            PlanValue(list.root, list.name, keyPath, *deleted, &changes, &item);
+            PlanValue(list.root, keyPath, *deleted, &changes, &item);
             plan->values.push_back(item);
         }
     }
