@@ -171,8 +171,10 @@ static void ReadEntryText(HKEY hEntry, const char* name, char* value, size_t cch
             value[0] = '\0';
         return;
     }
-    DWORD cch = ExpandEnvironmentStringsA(stored, value, (DWORD)cchValue);
-    if (cch == 0 || cch > cchValue)
+    // The ANSI form may need one byte more than it reports: it is given
+    // one byte less than the buffer holds.
+    DWORD cch = ExpandEnvironmentStringsA(stored, value, (DWORD)cchValue - 1);
+    if (cch == 0 || cch > cchValue - 1)
         value[0] = '\0';
 }
 
