@@ -98,7 +98,8 @@ struct Group {
 const Group kGroups[] = {
     { "KERNEL32", k95, 310, kReference,
       "CloseHandle CopyFileA CreateDirectoryA CreateEventA CreateFileA CreateProcessA CreateSemaphoreA "
-      "DeleteCriticalSection DeleteFileA DuplicateHandle EnterCriticalSection ExitProcess FindClose "
+      "DeleteCriticalSection DeleteFileA DuplicateHandle EnterCriticalSection ExitProcess "
+      "ExpandEnvironmentStringsA FindClose "
       "FindFirstFileA FindNextFileA FormatMessageA FreeLibrary GetACP GetCPInfo GetCommandLineA "
       "GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetFileAttributesA "
       "GetFileInformationByHandle GetFileSize GetFileType GetFullPathNameA GetLastError "
