@@ -59,6 +59,17 @@ static void WaitOutPhase(DWORD phaseStart)
         PumpMessages(g_hProgressDlg);
 }
 
+// Paints the pictures that changed before anything else happens, and
+// returns the time from which the phase they show counts: a phase's
+// minimum is counted from when the user can see it, also on a machine too
+// slow to paint at once.
+static DWORD ShowPhasePictures()
+{
+    RedrawWindow(g_hProgressDlg, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages(g_hProgressDlg);
+    return GetTickCount();
+}
+
 // Ends one phase and starts the next: done picture for the finished phase,
 // current picture for the next one (none after the last). Returns the new
 // phase start time.
@@ -69,8 +80,7 @@ static DWORD ChangePhase(DWORD phaseStart, const PhasePictures& pictures,
     SetPhasePicture(finishedId, pictures.done);
     if (nextId != 0)
         SetPhasePicture(nextId, pictures.current);
-    PumpMessages(g_hProgressDlg);
-    return GetTickCount();
+    return ShowPhasePictures();
 }
 
 static const char* StatusText(int succeeded)
@@ -353,7 +363,7 @@ static void RemoveListedItems(const InfoFile* info, const PlaceholderFolders* fo
                               const PhasePictures* pictures, PathList* pending, PathList* leaving,
                               RunTally* tally)
 {
-    DWORD phaseStart = GetTickCount();
+    DWORD phaseStart = pictures != NULL ? ShowPhasePictures() : 0;
     FilesPhase files = { folders, pending, leaving, &tally->counts[COUNT_FILES] };
     ForEachListEntry(info, TW_SECTION_FILES, VisitFileEntry, &files);
     if (pictures != NULL)
