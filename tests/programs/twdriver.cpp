@@ -217,6 +217,7 @@ static int FollowPhases(HWND hDlg, DWORD start)
     int screenState = -1, boxLengths = 0;
     DWORD_PTR lastBoxLength = 0;
     DWORD stateTimes[4] = { (DWORD)-1, (DWORD)-1, (DWORD)-1, (DWORD)-1 };
+    DWORD cameAfter[4] = { 0, 0, 0, 0 }, cameBy[4] = { 0, 0, 0, 0 };
     PhaseWatch watch = PHASE_WATCH_START;
     for (;;) {
         if (!IsWindow(hDlg))
@@ -231,6 +232,8 @@ static int FollowPhases(HWND hDlg, DWORD start)
         if (state >= 0) {
             screenState = state;
             stateTimes[state] = GetTickCount() - start;
+            cameAfter[state] = watch.changedAfter;
+            cameBy[state] = watch.changedBy;
             if (state == STATE_FINISHED)
                 break;
             // A close request, Escape and Enter in each running phase.
@@ -256,11 +259,17 @@ static int FollowPhases(HWND hDlg, DWORD start)
     }
     // How long each phase was shown: the second and third from change to
     // change, the first from the moment the dialog became visible (its
-    // pictures are painted only when the worker first pumps).
+    // pictures are painted only when the worker first pumps). The second and
+    // third also at most: from the earliest their picture can have come on
+    // screen to the latest the next one can have, which holds however slow
+    // the readings of the screen were.
     stateTimes[0] = 0;
     for (int k = 1; k < 4; ++k)
-        if (stateTimes[k] != (DWORD)-1 && stateTimes[k - 1] != (DWORD)-1)
+        if (stateTimes[k] != (DWORD)-1 && stateTimes[k - 1] != (DWORD)-1) {
             Reportf("phase %d ms: %lu\n", k, stateTimes[k] - stateTimes[k - 1]);
+            if (k >= 2)
+                Reportf("phase %d at most ms: %lu\n", k, cameBy[k] - cameAfter[k - 1]);
+        }
     Reportf("close attempts while running: %d\n", closeAttempts);
     Reportf("buttons shown while running: %s\n", buttonsWhileRunning ? "yes" : "no");
     Reportf("detail box grew while the files phase ran: %s\n", boxLengths >= 2 ? "yes" : "no");

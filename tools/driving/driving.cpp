@@ -395,8 +395,11 @@ static const char* const kStatePictures[4][3] = {
 int WatchPhases(HWND hDlg, PhaseWatch* watch)
 {
     const char* now[3];
+    DWORD readStart = GetTickCount();
     if (!ReadShownPictures(hDlg, now))
         return WATCH_UNREADABLE;
+    DWORD previousStart = watch->readStart;
+    watch->readStart = readStart;
     int state = -1;
     for (int k = 0; k < 4; ++k)
         if (!lstrcmpA(now[0], kStatePictures[k][0]) && !lstrcmpA(now[1], kStatePictures[k][1]) &&
@@ -406,11 +409,15 @@ int WatchPhases(HWND hDlg, PhaseWatch* watch)
         return WATCH_UNSETTLED;
     if (state != watch->pendingState) {
         watch->pendingState = state;
+        watch->pendingAfter = previousStart;
+        watch->pendingBy = GetTickCount();
         return WATCH_UNSETTLED;
     }
     if (state < 0 || state == watch->lastState)
         return WATCH_UNCHANGED;
     watch->lastState = state;
+    watch->changedAfter = watch->pendingAfter;
+    watch->changedBy = watch->pendingBy;
     Reportf("pictures: files=%s groups=%s registry=%s\n", now[0], now[1], now[2]);
     return state;
 }

@@ -89,12 +89,21 @@ enum PhaseState { STATE_FILES, STATE_GROUPS, STATE_REGISTRY, STATE_FINISHED };
 
 // Follows the indicators from one reading to the next. A reading counts only
 // when it is one of the states, no earlier than the last one taken, and the
-// reading after it agrees: the screen may be caught half painted.
+// reading after it agrees: the screen may be caught half painted. Of the
+// state it took last, the watch knows when it came on screen at the
+// earliest and at the latest (tick counts): after the start of the last
+// reading that showed anything else, by the end of the first that showed
+// it. On a slow machine the readings, and with them that span, take long.
 struct PhaseWatch {
     int lastState;
     int pendingState;
+    DWORD readStart;      // the start of the reading before this one
+    DWORD pendingAfter;   // the pending state came on screen after this
+    DWORD pendingBy;      // and by this
+    DWORD changedAfter;   // the same for the state taken last
+    DWORD changedBy;
 };
-#define PHASE_WATCH_START { -1, -2 }
+#define PHASE_WATCH_START { -1, -2, GetTickCount(), 0, 0, 0, 0 }
 
 // What WatchPhases returns besides a new state (0 to 3).
 enum {
