@@ -368,7 +368,7 @@ static int DoRunDialog(char** args, int count, int* taken)
         // The launcher cannot end now: the worker must still be waiting for
         // it, with the entry and the installed executable untouched. Give
         // it two seconds to end wrongly.
-        WaitForSingleObject(hWorker, 2000);
+        WaitForSingleObject(hWorker, WaitBound(2000));
         Reportf("while the launcher is held: worker waiting=%s entry present=%s exe present=%s\n",
                 IsProcessAlive(hWorker) ? "yes" : "no", IsKeyPresent(entryKey) ? "yes" : "no",
                 GetFileAttributesA(heldExe) != INVALID_FILE_ATTRIBUTES ? "yes" : "no");
@@ -376,8 +376,8 @@ static int DoRunDialog(char** args, int count, int* taken)
     }
     if (hLauncher != NULL)
         Reportf("launcher ended after close: %s\n",
-                WaitForSingleObject(hLauncher, 20000) == WAIT_OBJECT_0 ? "yes" : "no");
-    Reportf("worker ended: %s\n", hWorker && WaitForSingleObject(hWorker, 20000) == WAIT_OBJECT_0 ? "yes" : "no");
+                WaitForSingleObject(hLauncher, WaitBound(20000)) == WAIT_OBJECT_0 ? "yes" : "no");
+    Reportf("worker ended: %s\n", hWorker && WaitForSingleObject(hWorker, WaitBound(20000)) == WAIT_OBJECT_0 ? "yes" : "no");
     if (heldExe != NULL)
         Reportf("installed exe after the run: %s\n",
                 GetFileAttributesA(heldExe) != INVALID_FILE_ATTRIBUTES ? "present" : "absent");
@@ -402,8 +402,8 @@ static int DoKillWorker(char**, int, int*)
         return ReportFailure("cannot open the worker or the launcher");
     Reportf("launcher running before the kill: %s\n", IsProcessAlive(hLauncher) ? "yes" : "no");
     TerminateProcess(hWorker, 1);
-    WaitForSingleObject(hWorker, 10000);
-    int ended = WaitForSingleObject(hLauncher, 20000) == WAIT_OBJECT_0;
+    WaitForSingleObject(hWorker, WaitBound(10000));
+    int ended = WaitForSingleObject(hLauncher, WaitBound(20000)) == WAIT_OBJECT_0;
     Reportf("launcher ended after the worker was killed: %s\n", ended ? "yes" : "no");
     CloseHandle(hWorker);
     CloseHandle(hLauncher);
@@ -436,7 +436,7 @@ static int DoWaitStarted(char** args, int count, int* taken)
     DWORD timeoutMs = (DWORD)atoi(TakeArgument(args, count, taken));
     if (s_hStarted == NULL)
         return ReportFailure("nothing started");
-    int ended = WaitForSingleObject(s_hStarted, timeoutMs) == WAIT_OBJECT_0;
+    int ended = WaitForSingleObject(s_hStarted, WaitBound(timeoutMs)) == WAIT_OBJECT_0;
     Reportf("started process ended: %s\n", ended ? "yes" : "no");
     DWORD code = 0;
     if (ended && GetExitCodeProcess(s_hStarted, &code))

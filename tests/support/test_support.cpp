@@ -190,6 +190,7 @@ BOOL CALLBACK VisitDialog(HWND hwnd, LPARAM lParam)
 
 HWND WaitForThreadDialog(DWORD threadId, HWND exclude, DWORD timeoutMs)
 {
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         DialogSearch search = { 0, exclude, NULL, NULL };
@@ -202,6 +203,7 @@ HWND WaitForThreadDialog(DWORD threadId, HWND exclude, DWORD timeoutMs)
 
 HWND WaitForProcessDialog(DWORD processId, HANDLE hProcess, const char* caption, DWORD timeoutMs)
 {
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         DialogSearch search = { processId, NULL, caption, NULL };
@@ -259,7 +261,7 @@ int ChildProgram::Wait(DWORD timeoutMs)
 {
     if (process_ == NULL)
         return 0;
-    if (WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process_, WaitBound(timeoutMs)) == WAIT_OBJECT_0)
         return 1;
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, 5000);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <string>
 
+#include "wait_bound.h"
+
 // A fresh, empty directory for one test: %TEMP%\twtest\<name>\ (with the
 // trailing backslash). Whatever an earlier run left there is removed first.
 std::string MakeSandboxDir(const std::string& name);
@@ -40,8 +42,8 @@ bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);
 
 // A message box (or another visible window of the dialog class #32770) that
-// the thread shows, other than `exclude`; waits up to timeoutMs for one.
-// NULL when none came.
+// the thread shows, other than `exclude`; waits up to timeoutMs (through
+// WaitBound, as every wait below) for one. NULL when none came.
 HWND WaitForThreadDialog(DWORD threadId, HWND exclude, DWORD timeoutMs);
 
 // The same for a box captioned `caption` that any thread of a process

@@ -105,6 +105,7 @@ static BOOL CALLBACK VisitTopLevel(HWND hwnd, LPARAM lParam)
 
 HWND WaitForUninstallerWindow(WindowKind kind, DWORD timeoutMs)
 {
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         WindowSearch search = { kind, NULL };
@@ -117,6 +118,7 @@ HWND WaitForUninstallerWindow(WindowKind kind, DWORD timeoutMs)
 
 int WaitWindowGone(HWND hwnd, DWORD timeoutMs)
 {
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     while (IsWindow(hwnd)) {
         if (GetTickCount() - start >= timeoutMs)
@@ -158,7 +160,7 @@ void ClickDetail(HWND hDlg)
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(hDlg, IDC_DETAIL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
     DWORD start = GetTickCount();
-    while (GetWindowRect(hDlg, &now) && EqualRect(&now, &before) && GetTickCount() - start < 5000)
+    while (GetWindowRect(hDlg, &now) && EqualRect(&now, &before) && GetTickCount() - start < WaitBound(5000))
         Sleep(10);
 }
 
@@ -167,6 +169,7 @@ int WaitForFinishedState(HWND hDlg, DWORD timeoutMs)
     // The worker sets the finished state up in steps, the heading last.
     char finished[256];
     CopyText(finished, COUNTOF(finished), LoadTextBuffer(IDS_FINISHED));
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         char heading[1024];
@@ -231,6 +234,7 @@ DWORD FindProcessByName(const char* exeName)
 
 void WaitUninstallerGone(DWORD timeoutMs)
 {
+    timeoutMs = WaitBound(timeoutMs);
     DWORD start = GetTickCount();
     int left;
     while ((left = FindProcessByName("twuninst.exe") || FindProcessByName("twuninst.bin")) &&

@@ -8,6 +8,10 @@
 #include <windows.h>
 #include <stddef.h>
 
+// Every wait below takes its bound through WaitBound, stretched on a slow
+// machine.
+#include "wait_bound.h"
+
 // ---- The command line -------------------------------------------------------
 //   <driver> <report file> <action> [args] [<action> [args]] ...
 
