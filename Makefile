@@ -1,6 +1,8 @@
 # Tarnwick Uninstaller: build and test commands.
 #   make          build every preset (host, win32, win64)
 #   make test     set up the machine when needed, build, run every test
+#   make test-pe32  every Wine test and scenario on the shipped PE32 (in the
+#                 emulated machine where this kernel runs no 32-bit code)
 #   make setup    install the packages the build and the tests need
 #   make demo     install a sample application in a private prefix and
 #                 uninstall it through Wine's add/remove programs tool
@@ -9,12 +11,8 @@
 
 JOBS ?= 2
 TEST_ARCH = $(shell scripts/test-arch)
-# Each pass names the code page and UI language it expects; the test
-# programs and the end-to-end runner stop at once when Wine gives others.
-JA_ENV = LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TW_EXPECTED_LOCALE=932:0x0411
-EN_ENV = LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 TW_EXPECTED_LOCALE=1252:0x0409
 
-.PHONY: all build setup host win32 win64 test test-host test-wine fuzz demo demo-run bench bench-run clean
+.PHONY: all build setup host win32 win64 test test-host test-wine test-x86-64 test-pe32 fuzz demo demo-run bench bench-run clean
 
 all: build
 
@@ -35,18 +33,25 @@ test: setup
 test-host:
 	ctest --preset host
 
-# The Wine tests, under code page 1252 and again under code page 932.
+# The Wine tests in two lanes, each under code page 1252 and again under
+# code page 932 (scripts/test-lane): the x86-64 build under 64-bit Wine,
+# and the shipped PE32 under 32-bit Wine, whole where this machine's kernel
+# runs 32-bit code, else its smoke set in the emulated machine. Both lanes
+# run; then their pass counts and times.
 test-wine:
-	@arch=$(TEST_ARCH); \
-	if [ "$$arch" != win32 ]; then \
-	  echo "note: this machine's kernel cannot run 32-bit x86 code, so the Wine tests"; \
-	  echo "      run the same sources built for x86-64 under 64-bit Wine (preset $$arch)."; \
-	fi; \
-	scripts/wine-session sh -c '\
-	  echo "== Wine tests ($$0), code page 1252 =="; \
-	  $(EN_ENV) ctest --preset $$0 || exit 1; \
-	  echo "== Wine tests ($$0), code page 932 =="; \
-	  $(JA_ENV) ctest --preset $$0' $$arch
+	@summary=$$(mktemp); rc=0; \
+	TW_LANE_SUMMARY=$$summary scripts/test-lane x86-64 whole || rc=1; \
+	TW_LANE_SUMMARY=$$summary scripts/test-lane pe32 auto || rc=1; \
+	echo "== Wine lanes =="; cat $$summary; rm -f $$summary; exit $$rc
+
+# One lane alone, whole: what it needs is set up and built first.
+test-x86-64: setup
+	@$(MAKE) --no-print-directory win64
+	@scripts/test-lane x86-64 whole
+
+test-pe32: setup
+	@$(MAKE) --no-print-directory win32
+	@scripts/test-lane pe32 whole
 
 # Fuzzing of the vendor tool's readers with libFuzzer (not part of 'make test').
 fuzz: setup
