@@ -135,7 +135,7 @@ const Group kGroups[] = {
       "AdjustWindowRect CharNextA CharUpperBuffA CreateDialogParamA DestroyWindow DispatchMessageA "
       "EnumWindows GetWindow GetWindowTextA GetWindowThreadProcessId IsWindowVisible PostMessageA "
       "GetClientRect GetDlgItem GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA "
-      "IsDlgButtonChecked LoadStringA MapDialogRect MessageBoxA PeekMessageA PostQuitMessage "
+      "IsDlgButtonChecked LoadStringA MapDialogRect MessageBoxA PeekMessageA PostQuitMessage RedrawWindow "
       "SendDlgItemMessageA SendMessageA SendMessageTimeoutA SetDlgItemTextA SetWindowPos "
       "SetWindowTextA ShowWindow TranslateMessage wsprintfA" },
     { "USER32", k95Stub, 310, kUnicodeStub, "CharUpperBuffW" },
