@@ -17,5 +17,8 @@ inline DWORD WaitBound(DWORD ms)
         int scale = cch > 0 && cch < sizeof(text) ? atoi(text) : 1;
         s_scale = scale >= 1 && scale <= 100 ? (DWORD)scale : 1;
     }
-    return ms * s_scale;
+    // INFINITE stays infinite, and a long bound stops short of it.
+    if (ms == INFINITE)
+        return INFINITE;
+    return ms < (INFINITE - 1) / s_scale ? ms * s_scale : INFINITE - 1;
 }
